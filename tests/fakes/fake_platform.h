@@ -1,0 +1,57 @@
+// Scripted stand-ins for the platform calls. Each behaves like the platform
+// where the product relies on it (lengths honoured, ERROR_MORE_DATA for a
+// short buffer), can be told to fail, and records what it was asked.
+#ifndef PROVIDER_ORDER_TESTS_FAKE_PLATFORM_H
+#define PROVIDER_ORDER_TESTS_FAKE_PLATFORM_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct FakeRegistry {
+    static const DWORD kNever = 0xFFFFFFFFu;
+
+    // Script.
+    LONG openResult = ERROR_SUCCESS;
+    std::vector<std::string> subkeys;
+    DWORD failEnumerationAt = kNever;
+    LONG failEnumerationWith = ERROR_SUCCESS;
+
+    // Record.
+    std::vector<std::string> calls;
+    HKEY openedRoot = NULL;
+    std::string openedPath;
+    REGSAM openedAccess = 0;
+    int keysOpen = 0;
+    bool written = false;
+    std::string writtenName;
+    DWORD writtenType = 0;
+    std::string writtenBytes;   // exactly the size passed
+};
+
+struct FakeModule {
+    std::string path = "C:\\Program Files\\provider-order.exe";
+    bool fails = false;                 // result 0, buffer left undefined
+    bool unterminatedWhenFull = false;  // Windows XP: a full buffer gets no NUL
+};
+
+struct ShownMessageBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+extern FakeRegistry g_registry;
+extern FakeModule g_module;
+extern std::vector<ShownMessageBox> g_messageBoxes;
+
+// Back to a well-behaved platform with nothing recorded.
+void ResetFakePlatform();
+
+// The block as the platform stores a REG_MULTI_SZ: each name, its NUL, and
+// the final NUL.
+std::string MultiString(const std::vector<std::string> &names);
+
+#endif

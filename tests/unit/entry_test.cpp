@@ -1,0 +1,91 @@
+// WinMain never returns, so each case runs in a death test: the stand-in
+// task checks what it was handed and ends the child with 0 only if all of
+// it was right, printing what was wrong otherwise.
+#include "../../shell/shell.h"
+#include "../fakes/fake_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ExpectedStart {
+    HINSTANCE instance;
+    int showCommand;
+    std::vector<std::string> argv;
+};
+
+ExpectedStart g_expected;
+
+HINSTANCE const kInstance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
+
+}  // namespace
+
+int TaskMain(int argc, char **argv)
+{
+    std::string wrong;
+    if (AppStartupState.hInstance != g_expected.instance || AppStartupState.hPrevInstance != NULL ||
+        AppStartupState.nCmdShow != g_expected.showCommand)
+        wrong += "start-up state; ";
+    if (argc != static_cast<int>(g_expected.argv.size()))
+        wrong += "argc " + std::to_string(argc) + "; ";
+    for (int i = 0; i < argc && i < static_cast<int>(g_expected.argv.size()); ++i) {
+        if (g_expected.argv[static_cast<size_t>(i)] != argv[i])
+            wrong += "argv[" + std::to_string(i) + "] [" + argv[i] + "]; ";
+    }
+    if (argv[argc] != NULL)
+        wrong += "argv[argc] not null; ";
+    if (!wrong.empty()) {
+        fprintf(stderr, "%s\n", wrong.c_str());
+        exit(1);
+    }
+    exit(0);
+}
+
+namespace {
+
+class Entry : public ::testing::Test {
+protected:
+    void SetUp() override { ResetFakePlatform(); }
+};
+
+using EntryDeathTest = Entry;
+
+TEST_F(EntryDeathTest, HandsTheTaskItsStartUpValuesAndAVector)
+{
+    const std::string fits(kPathTextSize - 1, 'p');
+    const std::string tooLong(kPathTextSize + 40, 'p');
+
+    const struct {
+        const char *what;
+        std::string modulePath;
+        bool moduleFails;
+        bool unterminatedWhenFull;
+        const char *tail;
+        std::vector<std::string> argv;
+    } rows[] = {
+        {"no arguments", "C:\\tools\\provider-order.exe", false, false, "", {"C:\\tools\\provider-order.exe"}},
+        {"arguments split", "C:\\tools\\provider-order.exe", false, false, "one \"two three\"",
+         {"C:\\tools\\provider-order.exe", "one", "two three"}},
+        {"a path that fills the buffer", fits, false, false, "x", {fits, "x"}},
+        {"a long path on Windows XP is cut and terminated", tooLong, false, true, "x", {fits, "x"}},
+        {"a long path on later Windows", tooLong, false, false, "x", {fits, "x"}},
+        {"a failed path lookup gives an empty path", "C:\\x.exe", true, false, "x", {"", "x"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        g_module.path = row.modulePath;
+        g_module.fails = row.moduleFails;
+        g_module.unterminatedWhenFull = row.unterminatedWhenFull;
+        g_expected = {kInstance, 5, row.argv};
+        std::string tail = row.tail;
+
+        EXPECT_EXIT(WinMain(kInstance, NULL, &tail[0], 5), ::testing::ExitedWithCode(0), "");
+    }
+}
+
+}  // namespace

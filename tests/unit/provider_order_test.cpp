@@ -1,0 +1,212 @@
+#include "../../provider_order/provider_order.h"
+#include "../../shell/shell.h"
+#include "../fakes/fake_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+namespace {
+
+class ProviderOrder : public ::testing::Test {
+protected:
+    void SetUp() override { ResetFakePlatform(); }
+};
+
+// Names whose block (each name, its NUL, the final NUL) takes exactly
+// blockSize bytes, split over names of at most 255 bytes like real subkeys.
+std::vector<std::string> NamesFilling(size_t blockSize)
+{
+    std::vector<std::string> names;
+    size_t left = blockSize - 1;
+    char letter = 'a';
+    while (left > 0) {
+        const size_t take = left > 256 ? 256 : left;
+        names.push_back(std::string(take - 1, letter++));
+        left -= take;
+    }
+    return names;
+}
+
+std::vector<std::string> Calls(std::initializer_list<const char *> names)
+{
+    return std::vector<std::string>(names.begin(), names.end());
+}
+
+TEST_F(ProviderOrder, WritesEveryNameInEnumerationOrder)
+{
+    const struct {
+        const char *what;
+        std::vector<std::string> subkeys;
+    } rows[] = {
+        {"one name", {"A"}},
+        {"two names", {"A", "BC"}},
+        {"enumeration order kept, not sorted", {"LanMan Print Services", "Internet Print Provider", "A"}},
+        {"duplicates kept", {"B", "A", "B"}},
+        {"names with spaces", {" lead", "in side", "trail "}},
+        {"exact fit: 1024 bytes with the final NUL", NamesFilling(kProviderListSize)},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_registry.subkeys = row.subkeys;
+
+        RepairProviderOrder();
+
+        EXPECT_EQ(HKEY_LOCAL_MACHINE, g_registry.openedRoot);
+        EXPECT_EQ("SYSTEM\\CurrentControlSet\\Control\\Print\\Providers", g_registry.openedPath);
+        EXPECT_EQ(0x000Au, g_registry.openedAccess);
+        ASSERT_TRUE(g_registry.written);
+        EXPECT_EQ("Order", g_registry.writtenName);
+        EXPECT_EQ(7u, g_registry.writtenType);
+        EXPECT_EQ(MultiString(row.subkeys), g_registry.writtenBytes);
+        EXPECT_EQ(row.subkeys.size() + 4, g_registry.calls.size()) << "open, one enumeration per name and the last, write, close";
+        EXPECT_EQ("RegCloseKey", g_registry.calls.back());
+        EXPECT_EQ(0, g_registry.keysOpen);
+        EXPECT_TRUE(g_messageBoxes.empty());
+    }
+}
+
+TEST_F(ProviderOrder, TheBlockIsByteExact)
+{
+    g_registry.subkeys = {"A", "BC"};
+    RepairProviderOrder();
+    EXPECT_EQ(std::string("A\0BC\0\0", 6), g_registry.writtenBytes);
+
+    ResetFakePlatform();
+    g_registry.subkeys = {"A"};
+    RepairProviderOrder();
+    EXPECT_EQ(std::string("A\0\0", 3), g_registry.writtenBytes);
+}
+
+// Only a complete enumeration is written; anything else leaves the value as
+// it stands, and the key is still closed without a word to the user.
+TEST_F(ProviderOrder, LeavesTheValueUntouchedUnlessTheEnumerationIsComplete)
+{
+    const struct {
+        const char *what;
+        std::vector<std::string> subkeys;
+        DWORD failAt;
+        LONG failWith;
+    } rows[] = {
+        {"no subkeys", {}, FakeRegistry::kNever, ERROR_SUCCESS},
+        {"one byte over 1024", NamesFilling(kProviderListSize + 1), FakeRegistry::kNever, ERROR_SUCCESS},
+        {"one long name over 1024", {std::string(600, 'x'), std::string(600, 'y')}, FakeRegistry::kNever, ERROR_SUCCESS},
+        {"first call refused", {"A", "B"}, 0, ERROR_ACCESS_DENIED},
+        {"fails after names", {"A", "B", "C"}, 2, ERROR_ACCESS_DENIED},
+        {"handle gone mid-way", {"A", "B"}, 1, ERROR_INVALID_HANDLE},
+        {"more data mid-way", {"A", "B"}, 1, ERROR_MORE_DATA},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_registry.subkeys = row.subkeys;
+        g_registry.failEnumerationAt = row.failAt;
+        g_registry.failEnumerationWith = row.failWith;
+
+        RepairProviderOrder();
+
+        EXPECT_FALSE(g_registry.written);
+        EXPECT_EQ("RegCloseKey", g_registry.calls.back());
+        EXPECT_EQ(0, g_registry.keysOpen);
+        EXPECT_TRUE(g_messageBoxes.empty());
+    }
+}
+
+TEST_F(ProviderOrder, TheBlockHoldsExactly1024BytesWithTheFinalNul)
+{
+    const struct {
+        const char *what;
+        size_t blockSize;
+        LONG result;
+    } rows[] = {
+        {"exact fit", kProviderListSize, ERROR_SUCCESS},
+        {"one byte over", kProviderListSize + 1, ERROR_MORE_DATA},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_registry.subkeys = NamesFilling(row.blockSize);
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "", 0, 0, &key));
+        ProviderList list;
+
+        EXPECT_EQ(row.result, CollectProviderNames(key, &list));
+        if (row.result == ERROR_SUCCESS) {
+            EXPECT_EQ(kProviderListSize, list.size);
+            EXPECT_EQ(MultiString(g_registry.subkeys), std::string(list.block, list.size));
+        }
+    }
+}
+
+TEST_F(ProviderOrder, AFailedOpenShowsOneBoxAndTouchesNothingElse)
+{
+    for (LONG refusal : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED}) {
+        SCOPED_TRACE(refusal);
+        ResetFakePlatform();
+        g_registry.openResult = refusal;
+        g_registry.subkeys = {"A"};
+
+        RepairProviderOrder();
+
+        ASSERT_EQ(1u, g_messageBoxes.size());
+        EXPECT_EQ(NULL, g_messageBoxes[0].owner);
+        EXPECT_EQ("Can't Enumerate Registry for Print Providers", g_messageBoxes[0].text);
+        EXPECT_EQ("info", g_messageBoxes[0].caption);
+        EXPECT_EQ(MB_OK, g_messageBoxes[0].type);
+        EXPECT_EQ(Calls({"RegOpenKeyExA"}), g_registry.calls);
+    }
+}
+
+using ProviderOrderDeathTest = ProviderOrder;
+
+// Reports, as the process ends, what reached the registry and the screen,
+// so that a death test can see past exit.
+void ReportAtExit()
+{
+    std::string report = "calls:";
+    for (const std::string &call : g_registry.calls)
+        report += " " + call;
+    report += g_registry.written ? " order:" + std::to_string(g_registry.writtenBytes.size()) : " unwritten";
+    report += " boxes:" + std::to_string(g_messageBoxes.size());
+    fprintf(stderr, "%s\n", report.c_str());
+}
+
+TEST_F(ProviderOrderDeathTest, TheTaskEndsTheProcessWithZeroOnEveryPathWhateverTheArguments)
+{
+    char program[] = "provider-order.exe";
+    char option[] = "/quiet";
+    char path[] = "C:\\Windows\\system32";
+    char *noArguments[] = {program, NULL};
+    char *nineArguments[] = {program, option, path, option, path, option, path, option, path, option, NULL};
+
+    const struct {
+        const char *what;
+        LONG openResult;
+        DWORD failAt;
+        int argc;
+        char **argv;
+        const char *report;
+    } rows[] = {
+        {"repaired", ERROR_SUCCESS, FakeRegistry::kNever, 1, noArguments,
+         "calls: RegOpenKeyExA RegEnumKeyExA RegEnumKeyExA RegSetValueExA RegCloseKey order:3 boxes:0"},
+        {"arguments ignored", ERROR_SUCCESS, FakeRegistry::kNever, 10, nineArguments,
+         "calls: RegOpenKeyExA RegEnumKeyExA RegEnumKeyExA RegSetValueExA RegCloseKey order:3 boxes:0"},
+        {"open failed", ERROR_ACCESS_DENIED, FakeRegistry::kNever, 1, noArguments,
+         "calls: RegOpenKeyExA unwritten boxes:1"},
+        {"enumeration failed", ERROR_SUCCESS, 0, 10, nineArguments,
+         "calls: RegOpenKeyExA RegEnumKeyExA RegCloseKey unwritten boxes:0"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_registry.subkeys = {"A"};
+        g_registry.openResult = row.openResult;
+        g_registry.failEnumerationAt = row.failAt;
+        g_registry.failEnumerationWith = ERROR_ACCESS_DENIED;
+        EXPECT_EXIT((atexit(ReportAtExit), TaskMain(row.argc, row.argv)), ::testing::ExitedWithCode(0),
+                    row.report);
+    }
+}
+
+}  // namespace
