@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Shows the repair on a throwaway Wine registry: a few realistic providers,
+# a stale Order, the value before and after one run of the tool.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe="$root/build/win32/provider-order.exe"
+. "$root/scripts/wine-env.sh" "$root/build/demo-prefix"
+key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
+
+echo "making a throwaway Wine prefix in build/demo-prefix ..."
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+
+wine reg add "$key\\LanMan Print Services" /f >/dev/null
+wine reg add "$key\\Internet Print Provider" /f >/dev/null
+wine reg add "$key" /v Order /t REG_MULTI_SZ /d 'Retired Fax Provider\0LanMan Print Services' /f >/dev/null
+
+echo
+echo "providers (subkeys):"
+wine reg query "$key" | tr -d '\r' | grep '^HKEY_LOCAL_MACHINE.*Providers\\' | sed 's/.*\\/    /'
+echo "Order before:"
+wine reg query "$key" /v Order | tr -d '\r' | grep Order
+status=0
+wine "$exe" || status=$?
+echo "provider-order.exe exited with $status"
+wineserver -w
+echo "Order after:"
+wine reg query "$key" /v Order | tr -d '\r' | grep Order

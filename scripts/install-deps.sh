@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what a Debian 12 machine lacks to build the executable and run
+# every test; does nothing when it is all there. Works as root or with sudo.
+set -euo pipefail
+
+packages=(
+    cmake make g++ libgtest-dev libgmock-dev   # native unit tests
+    g++-mingw-w64-i686                         # the Windows executable
+    wine wine32:i386 wine64                    # end-to-end tests
+    xvfb xauth                                 # a display for the message box
+)
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+add_i386=false
+dpkg --print-foreign-architectures | grep -qx i386 || add_i386=true
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+
+if ! $add_i386 && [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "installing: ${missing[*]}"
+if $add_i386; then
+    $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -qq
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
