@@ -1,7 +1,35 @@
 #include "shell.h"
 
+bool RouteDialogMessage(MSG *msg)
+{
+    // The message's own window is never offered it; the climb starts above.
+    // GetParent gives a child's parent, then a top-level window's owner.
+    for (HWND window = GetParent(msg->hwnd); window != NULL; window = GetParent(window)) {
+        if (GetWindowLongA(window, GWL_STYLE) & WS_CHILD)
+            continue;
+        if (SendMessageA(window, WM_PRETRANSLATEMSG, 0, reinterpret_cast<LPARAM>(msg)) != 0)
+            return true;
+        if (IsDialogMessageA(window, msg))
+            return true;
+    }
+    return false;
+}
+
 int RunMessageLoop()
 {
-    // The loop arrives with dialog routing; no task returns yet.
-    return 0;
+    MSG msg;
+    for (;;) {
+        const BOOL result = GetMessageA(&msg, NULL, 0, 0);
+        if (result == 0)
+            return static_cast<int>(msg.wParam);
+        // GetMessage answers -1 on an error (an invalid window or pointer),
+        // leaving msg as it was: going on would spin forever on a stale
+        // message, so the loop ends instead.
+        if (result == -1)
+            return -1;
+        if (!RouteDialogMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
 }

@@ -36,7 +36,12 @@ const int kArgumentTextSize = 268;
 int SplitCommandLine(const char *tail, char *argumentText, char **argv);
 
 // Runs the thread's message loop until the quit message and returns its
-// code, which WinMain passes to exit.
+// code, which WinMain passes to exit; -1 if GetMessage fails.
 int RunMessageLoop();
+
+// Offers msg to each top-level window above its own window, nearest first:
+// WM_PRETRANSLATEMSG, then the window's dialog handling. True when one of
+// them took it; it must then be neither translated nor dispatched.
+bool RouteDialogMessage(MSG *msg);
 
 #endif

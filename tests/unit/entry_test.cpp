@@ -3,6 +3,7 @@
 // it was right, printing what was wrong otherwise.
 #include "../../shell/shell.h"
 #include "../fakes/fake_platform.h"
+#include "../fakes/fake_windows.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@ struct ExpectedStart {
     HINSTANCE instance;
     int showCommand;
     std::vector<std::string> argv;
+    bool returns = false;   // hand the process to the message loop
 };
 
 ExpectedStart g_expected;
@@ -43,6 +45,8 @@ int TaskMain(int argc, char **argv)
         fprintf(stderr, "%s\n", wrong.c_str());
         exit(1);
     }
+    if (g_expected.returns)
+        return 0;
     exit(0);
 }
 
@@ -50,7 +54,11 @@ namespace {
 
 class Entry : public ::testing::Test {
 protected:
-    void SetUp() override { ResetFakePlatform(); }
+    void SetUp() override
+    {
+        ResetFakePlatform();
+        ResetFakeWindows();
+    }
 };
 
 using EntryDeathTest = Entry;
@@ -86,6 +94,16 @@ TEST_F(EntryDeathTest, HandsTheTaskItsStartUpValuesAndAVector)
 
         EXPECT_EXIT(WinMain(kInstance, NULL, &tail[0], 5), ::testing::ExitedWithCode(0), "");
     }
+}
+
+TEST_F(EntryDeathTest, ATaskThatReturnsLeavesTheProcessToTheMessageLoop)
+{
+    g_module.path = "C:\\tools\\dialogs.exe";
+    g_expected = {kInstance, 10, {"C:\\tools\\dialogs.exe"}, true};
+    g_queue = {{1, MessageTo(0, 0x0400)}, Quit(3)};
+    char tail[] = "";
+
+    EXPECT_EXIT(WinMain(kInstance, NULL, tail, 10), ::testing::ExitedWithCode(3), "");
 }
 
 }  // namespace
