@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-i686                         # the Windows executable
     wine wine32:i386 wine64                    # end-to-end tests
     xvfb xauth                                 # a display for the message box
+    python3-pefile                             # checks over the built exe
 )
 
 sudo=""
