@@ -4,7 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe="$root/build/win32/provider-order.exe"
-. "$root/scripts/wine-env.sh" "$root/build/demo-prefix"
+. "$root/scripts/wine-env.sh"
+use_wine_prefix "$root/build/demo-prefix"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 
 echo "making a throwaway Wine prefix in build/demo-prefix ..."
@@ -18,11 +19,9 @@ wine reg add "$key" /v Order /t REG_MULTI_SZ /d 'Retired Fax Provider\0LanMan Pr
 echo
 echo "providers (subkeys):"
 wine reg query "$key" | tr -d '\r' | grep '^HKEY_LOCAL_MACHINE.*Providers\\' | sed 's/.*\\/    /'
-echo "Order before:"
-wine reg query "$key" /v Order | tr -d '\r' | grep Order
+echo "Order before: $(shown_order "$key")"
 status=0
 wine "$exe" || status=$?
 echo "provider-order.exe exited with $status"
 wineserver -w
-echo "Order after:"
-wine reg query "$key" /v Order | tr -d '\r' | grep Order
+echo "Order after:  $(shown_order "$key")"

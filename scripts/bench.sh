@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Measures the tool against the manual alternative, `reg add ... /t
+# REG_MULTI_SZ` writing the same value, on a throwaway Wine prefix: registry
+# calls per run (from a +relay trace, counting only the calls the program
+# itself makes), and the median wall time over RUNS runs. Prints; asserts
+# nothing.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe="$root/build/win32/provider-order.exe"
+runs=${RUNS:-15}
+. "$root/scripts/wine-env.sh"
+use_wine_prefix "$root/build/bench-prefix"
+key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
+work="$root/build/bench"
+mkdir -p "$work"
+
+echo "making a throwaway Wine prefix in build/bench-prefix ..." >&2
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+# One wineserver for all runs, so that neither side pays for starting it.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+
+seed() {
+    local count=$1 i
+    wine reg delete "$key" /f >/dev/null 2>&1 || true
+    {
+        printf 'REGEDIT4\r\n\r\n'
+        for ((i = 1; i <= count; i++)); do
+            printf '[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Providers\\Print Provider %02d]\r\n\r\n' "$i"
+        done
+    } >"$work/seed.reg"
+    wine reg import "$(winepath -w "$work/seed.reg")" >/dev/null 2>&1
+}
+
+# Registry calls made by the program's own code: the thread that opens the
+# providers key, counting only calls that return into the program's image.
+count_calls() {
+    local trace=$1 pattern=$2 thread
+    thread=$(grep -m1 -E "$pattern" "$trace" | cut -d: -f1)
+    grep -E "^$thread:Call (advapi32|kernelbase)\.Reg[A-Za-z]*\(.*ret=004" "$trace" | wc -l
+}
+
+median_ms() {
+    local samples=() i start end
+    for ((i = 0; i < runs; i++)); do
+        start=$(date +%s%N)
+        "$@" >/dev/null 2>&1 || true
+        end=$(date +%s%N)
+        samples+=($(((end - start) / 1000000)))
+    done
+    printf '%s\n' "${samples[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+}
+
+size=$(stat -c %s "$exe")
+echo "provider-order.exe: $size bytes"
+echo "$(date -u +%Y-%m-%d), $(uname -m), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(wine --version), median of $runs runs"
+echo
+echo "| providers | tool: registry calls | reg add: registry calls | tool: median ms | reg add: median ms | tool / reg add |"
+echo "|---:|---:|---:|---:|---:|---:|"
+for count in 2 10 30; do
+    seed "$count"
+    order=$(joined_subkeys "$key")
+    WINEDEBUG=+relay wine "$exe" 2>"$work/tool.trace" || true
+    tool_calls=$(count_calls "$work/tool.trace" 'Call advapi32\.RegOpenKeyExA\(80000002,.*Print\\\\Providers')
+    WINEDEBUG=+relay wine reg add "$key" /v Order /t REG_MULTI_SZ /d "$order" /f 2>"$work/reg.trace" >/dev/null || true
+    reg_calls=$(count_calls "$work/reg.trace" 'Call advapi32\.Reg(Create|Open)KeyExW\(80000002,.*Print\\\\Providers')
+    tool_ms=$(median_ms wine "$exe")
+    reg_ms=$(median_ms wine reg add "$key" /v Order /t REG_MULTI_SZ /d "$order" /f)
+    ratio=$(awk -v a="$tool_ms" -v b="$reg_ms" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+    echo "| $count | $tool_calls | $reg_calls | $tool_ms | $reg_ms | $ratio |"
+done
+echo
+echo "floor for the tool: open, one enumeration per provider and the last, write, close = providers + 4"
