@@ -1,7 +1,7 @@
 # The front door. `make demo` shows the repair on a throwaway Wine registry;
 # `make test` runs every test. Both install what the machine lacks first.
 
-.PHONY: all deps exe demo test dist bench clean
+.PHONY: all deps exe demo test dist bench fuzz sanitize lint coverage memcheck clean
 
 all: exe
 
@@ -17,6 +17,27 @@ demo: exe
 
 test: deps
 	@scripts/test.sh
+
+# Each fuzzer for FUZZ_SECONDS (default 60); fails on any finding.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz && cmake --build --preset fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset fuzz
+
+# The unit tests under AddressSanitizer and UndefinedBehaviorSanitizer
+# (the native preset always builds them so).
+sanitize: deps
+	cmake --preset native && cmake --build --preset native
+	ctest --preset native
+
+lint: deps
+	@scripts/lint.sh
+
+memcheck: deps
+	@scripts/memcheck.sh
+
+coverage: deps
+	@scripts/coverage.sh
 
 # What an administrator copies, with its checksum to verify it by.
 dist: exe

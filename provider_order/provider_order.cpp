@@ -46,16 +46,15 @@ void RepairProviderOrder()
     // Only a complete enumeration is written: a partial list written as if
     // whole would silently drop providers from the spooler. With no subkeys
     // the value is left as it stands, absent or not.
-    ProviderList list;
+    ProviderList list = {};
     if (CollectProviderNames(key, &list) == ERROR_SUCCESS && list.count > 0) {
         // The write's result is not examined: there is no one to tell.
-        RegSetValueExA(key, kOrderValueName, 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE *>(list.block), list.size);
+        RegSetValueExA(key, kOrderValueName, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(list.block), list.size);
     }
     RegCloseKey(key);
 }
 
-int TaskMain(int, char **)
+int TaskMain(int /*argc*/, char ** /*argv*/)
 {
     RepairProviderOrder();
     // Callers may rely on 0 whatever happened.

@@ -14,8 +14,8 @@ const char kOpenFailedCaption[] = "info";
 const DWORD kProviderListSize = 1024;
 
 struct ProviderList {
-    DWORD count;   // names collected
-    DWORD size;    // bytes to write: each name, its NUL, and the final NUL
+    DWORD count;  // names collected
+    DWORD size;   // bytes to write: each name, its NUL, and the final NUL
     char block[kProviderListSize];
 };
 

@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake make g++ libgtest-dev libgmock-dev   # native unit tests
+    clang libclang-rt-14-dev llvm              # fuzzers and coverage
+    clang-tidy cppcheck clang-format valgrind  # lint and memcheck
     g++-mingw-w64-i686                         # the Windows executable
     wine wine32:i386 wine64                    # end-to-end tests
     xvfb xauth                                 # a display for the message box

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds both presets and runs every test: the unit tests natively, the
-# end-to-end cases under Wine on a throwaway prefix and a virtual display.
-# Ends with one line: N passed, N failed.
+# Builds and runs every test: the unit tests natively under ASan and UBSan
+# and again under valgrind, a short run of each fuzzer, lint, and under Wine
+# (on a throwaway prefix and a virtual display) the checks over the exe and
+# the end-to-end cases. Ends with one line: N passed, N failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,39 +13,57 @@ mkdir -p "$logs"
 
 # Adds one ctest run's counts; a run that did not get as far as counting
 # counts as one failure.
-count() {
-    local log=$1 line
+count_ctest() {
+    local log=$1 line failures total
     line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
     if [ -z "$line" ]; then
         failed=$((failed + 1))
         return
     fi
-    local failures total
     failures=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
     total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
     passed=$((passed + total - failures))
     failed=$((failed + failures))
 }
 
+# A step that is one test: passes when the command does.
+count_step() {
+    local name=$1
+    shift
+    echo "== $name"
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        echo "FAILED: $name"
+        failed=$((failed + 1))
+    fi
+}
+
 build() {
     local preset=$1
     if ! { cmake --preset "$preset" && cmake --build --preset "$preset"; } >"$logs/build-$preset.log" 2>&1; then
         cat "$logs/build-$preset.log"
-        echo "build of $preset failed" >&2
+        echo "FAILED: build of $preset"
         failed=$((failed + 1))
         return 1
     fi
 }
 
-if build native; then
-    ctest --preset native 2>&1 | tee "$logs/native.log"
-    count "$logs/native.log"
-fi
+# ctest under an optional wrapper (xvfb-run for the Wine cases).
+run_ctest() {
+    local preset=$1
+    shift
+    echo "== $preset tests"
+    build "$preset" || return
+    "$@" ctest --preset "$preset" 2>&1 | tee "$logs/$preset.log"
+    count_ctest "$logs/$preset.log"
+}
 
-if build win32; then
-    xvfb-run -a ctest --preset win32 2>&1 | tee "$logs/win32.log"
-    count "$logs/win32.log"
-fi
+run_ctest native
+count_step "unit tests under valgrind" scripts/memcheck.sh
+FUZZ_SECONDS=${FUZZ_SECONDS:-10} run_ctest fuzz
+count_step "lint" scripts/lint.sh
+run_ctest win32 xvfb-run -a
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

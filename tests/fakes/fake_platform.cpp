@@ -5,6 +5,7 @@
 FakeRegistry g_registry;
 FakeModule g_module;
 std::vector<ShownMessageBox> g_messageBoxes;
+int g_messageBoxResult = 1;
 
 static HKEY const kProvidersKey = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x5150));
 
@@ -13,6 +14,7 @@ void ResetFakePlatform()
     g_registry = FakeRegistry();
     g_module = FakeModule();
     g_messageBoxes.clear();
+    g_messageBoxResult = 1;
 }
 
 std::string MultiString(const std::vector<std::string> &names)
@@ -26,7 +28,7 @@ std::string MultiString(const std::vector<std::string> &names)
 DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size)
 {
     if (g_module.fails) {
-        memset(fileName, 0xBD, size);   // the platform promises nothing here
+        memset(fileName, 0xBD, size);  // the platform promises nothing here
         return 0;
     }
     const DWORD length = static_cast<DWORD>(g_module.path.size());
@@ -58,10 +60,13 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
     g_registry.calls.push_back("RegEnumKeyExA");
     if (key != kProvidersKey)
         return ERROR_INVALID_HANDLE;
-    if (index == g_registry.failEnumerationAt)
-        return g_registry.failEnumerationWith;
+    const auto failure = g_registry.enumerationFailures.find(index);
+    if (failure != g_registry.enumerationFailures.end())
+        return failure->second;
     if (index >= g_registry.subkeys.size())
         return ERROR_NO_MORE_ITEMS;
+    if (index == g_registry.lengthOverstatedAt)
+        return ERROR_SUCCESS;  // *nameLength left as the room it was given
     const std::string &subkey = g_registry.subkeys[index];
     if (subkey.size() + 1 > *nameLength)
         return ERROR_MORE_DATA;
@@ -75,6 +80,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
     g_registry.calls.push_back("RegSetValueExA");
     if (key != kProvidersKey)
         return ERROR_INVALID_HANDLE;
+    if (g_registry.setValueResult != ERROR_SUCCESS)
+        return g_registry.setValueResult;
     g_registry.written = true;
     g_registry.writtenName = valueName;
     g_registry.writtenType = type;
@@ -88,11 +95,11 @@ LONG RegCloseKey(HKEY key)
     if (key != kProvidersKey)
         return ERROR_INVALID_HANDLE;
     --g_registry.keysOpen;
-    return ERROR_SUCCESS;
+    return g_registry.closeResult;
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     g_messageBoxes.push_back({owner, text, caption, type});
-    return 1;
+    return g_messageBoxResult;
 }

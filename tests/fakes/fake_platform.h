@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,10 @@ struct FakeRegistry {
     // Script.
     LONG openResult = ERROR_SUCCESS;
     std::vector<std::string> subkeys;
-    DWORD failEnumerationAt = kNever;
-    LONG failEnumerationWith = ERROR_SUCCESS;
+    std::map<DWORD, LONG> enumerationFailures;  // index -> result
+    DWORD lengthOverstatedAt = kNever;          // succeeds, claiming the whole room
+    LONG setValueResult = ERROR_SUCCESS;        // not ERROR_SUCCESS: nothing stored
+    LONG closeResult = ERROR_SUCCESS;
 
     // Record.
     std::vector<std::string> calls;
@@ -27,7 +30,7 @@ struct FakeRegistry {
     bool written = false;
     std::string writtenName;
     DWORD writtenType = 0;
-    std::string writtenBytes;   // exactly the size passed
+    std::string writtenBytes;  // exactly the size passed
 };
 
 struct FakeModule {
@@ -44,6 +47,7 @@ struct ShownMessageBox {
 };
 
 extern FakeRegistry g_registry;
+extern int g_messageBoxResult;  // 0: the box could not be shown
 extern FakeModule g_module;
 extern std::vector<ShownMessageBox> g_messageBoxes;
 

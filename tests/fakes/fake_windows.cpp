@@ -4,7 +4,7 @@ std::map<int, FakeWindow> g_windows;
 std::deque<QueuedMessage> g_queue;
 std::vector<std::string> g_windowCalls;
 
-static const MSG *g_routing = NULL;   // the message GetMessageA last handed out
+static const MSG *g_routing = NULL;  // the message GetMessageA last handed out
 
 HWND Window(int id)
 {
@@ -85,8 +85,8 @@ LONG GetWindowLongA(HWND window, int index)
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const std::string id = std::to_string(Id(window));
-    const bool wellFormed = message == WM_USER + 117 && wParam == 0 &&
-                            reinterpret_cast<const MSG *>(lParam) == g_routing;
+    const bool wellFormed =
+        message == WM_USER + 117 && wParam == 0 && reinterpret_cast<const MSG *>(lParam) == g_routing;
     g_windowCalls.push_back((wellFormed ? "offer " : "bad offer ") + id);
     return g_windows[Id(window)].pretranslate;
 }

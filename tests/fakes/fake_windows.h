@@ -10,14 +10,14 @@
 #include <vector>
 
 struct FakeWindow {
-    int parent = 0;              // a child's parent or a top-level window's owner; 0 for none
-    bool child = false;          // WS_CHILD
-    LRESULT pretranslate = 0;    // answer to WM_PRETRANSLATEMSG
-    BOOL dialogTakes = 0;        // answer of IsDialogMessageA
+    int parent = 0;            // a child's parent or a top-level window's owner; 0 for none
+    bool child = false;        // WS_CHILD
+    LRESULT pretranslate = 0;  // answer to WM_PRETRANSLATEMSG
+    BOOL dialogTakes = 0;      // answer of IsDialogMessageA
 };
 
 struct QueuedMessage {
-    BOOL result;   // what GetMessageA answers: 0 for the quit message, -1 for an error
+    BOOL result;  // what GetMessageA answers: 0 for the quit message, -1 for an error
     MSG msg;
 };
 

@@ -66,13 +66,13 @@ const UINT WM_USER = 0x0400;
 const int GWL_STYLE = -16;
 const LONG WS_CHILD = 0x40000000;
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLineTail, int showCommand);
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
-                   LPSTR className, LPDWORD classLength, void *lastWriteTime);
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR className,
+                   LPDWORD classLength, void *lastWriteTime);
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data, DWORD size);
 LONG RegCloseKey(HKEY key);
 

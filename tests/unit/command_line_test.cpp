@@ -55,7 +55,7 @@ std::string Repeat(const std::string &word, int times, const std::string &separa
 // Nine arguments whose text, NULs included, needs exactly `bytes` bytes.
 std::string NineArgumentsNeeding(int bytes)
 {
-    const std::string eight = Repeat(std::string(29, 'a'), 8);   // 8 x 30 bytes
+    const std::string eight = Repeat(std::string(29, 'a'), 8);  // 8 x 30 bytes
     return eight + " " + std::string(static_cast<size_t>(bytes - 240 - 1), 'z');
 }
 
@@ -89,10 +89,12 @@ TEST(SplitCommandLine, SplitsLikeTheShellPromises)
         {"other control bytes are text", "a\nb\rc\vd", {"a\nb\rc\vd"}},
         {"trailing blanks", "x \t ", {"x"}},
         {"twelve arguments keep the first nine", "1 2 3 4 5 6 7 8 9 10 11 12", Words(1, 9)},
-        {"one argument fills the text", std::string(kArgumentTextSize - 1, 'q'),
+        {"one argument fills the text",
+         std::string(kArgumentTextSize - 1, 'q'),
          {std::string(kArgumentTextSize - 1, 'q')}},
         {"one argument a byte over is dropped", std::string(kArgumentTextSize, 'q'), {}},
-        {"nine arguments fill the text", fillsExactly, [&] {
+        {"nine arguments fill the text", fillsExactly,
+         [&] {
              std::vector<std::string> nine = eightOfThem;
              nine.push_back(std::string(27, 'z'));
              return nine;

@@ -18,7 +18,7 @@ struct ExpectedStart {
     HINSTANCE instance;
     int showCommand;
     std::vector<std::string> argv;
-    bool returns = false;   // hand the process to the message loop
+    bool returns = false;  // hand the process to the message loop
 };
 
 ExpectedStart g_expected;
@@ -77,7 +77,11 @@ TEST_F(EntryDeathTest, HandsTheTaskItsStartUpValuesAndAVector)
         std::vector<std::string> argv;
     } rows[] = {
         {"no arguments", "C:\\tools\\provider-order.exe", false, false, "", {"C:\\tools\\provider-order.exe"}},
-        {"arguments split", "C:\\tools\\provider-order.exe", false, false, "one \"two three\"",
+        {"arguments split",
+         "C:\\tools\\provider-order.exe",
+         false,
+         false,
+         "one \"two three\"",
          {"C:\\tools\\provider-order.exe", "one", "two three"}},
         {"a path that fills the buffer", fits, false, false, "x", {fits, "x"}},
         {"a long path on Windows XP is cut and terminated", tooLong, false, true, "x", {fits, "x"}},

@@ -37,11 +37,16 @@ TEST(MessageLoop, OffersEachMessageUpTheTopLevelWindowsAboveIt)
     } rows[] = {
         {"thread message is offered to nobody", 0, 0, 0, {"translate", "dispatch"}},
         {"ownerless top-level window is offered to nobody", 5, 0, 0, {"translate", "dispatch"}},
-        {"a dialog's own message goes to its owner only", 2, 0, 0,
-         {"offer 1", "dialog 1", "translate", "dispatch"}},
-        {"child windows are passed over, the dialog is first", 4, 0, 0,
+        {"a dialog's own message goes to its owner only", 2, 0, 0, {"offer 1", "dialog 1", "translate", "dispatch"}},
+        {"child windows are passed over, the dialog is first",
+         4,
+         0,
+         0,
          {"offer 2", "dialog 2", "offer 1", "dialog 1", "translate", "dispatch"}},
-        {"owner chains are climbed to the end", 9, 0, 0,
+        {"owner chains are climbed to the end",
+         9,
+         0,
+         0,
          {"offer 8", "dialog 8", "offer 2", "dialog 2", "offer 1", "dialog 1", "translate", "dispatch"}},
         {"taken by pretranslation: no dialog handling, no climb, no dispatch", 4, 2, 0, {"offer 2"}},
         {"taken by the dialog handling", 4, 0, 2, {"offer 2", "dialog 2"}},
@@ -75,9 +80,10 @@ TEST(MessageLoop, EndsOnTheQuitMessageOrAnError)
         Calls calls;
     } rows[] = {
         {"quit code returned", {Quit(3)}, 3, {"get"}},
-        {"quit after messages", {{1, MessageTo(0, kKeyDown)}, Quit(7)}, 7,
-         {"get", "translate", "dispatch", "get"}},
-        {"-1 ends the loop, nothing dispatched", {{-1, MessageTo(4, kKeyDown)}, {1, MessageTo(0, kKeyDown)}}, -1,
+        {"quit after messages", {{1, MessageTo(0, kKeyDown)}, Quit(7)}, 7, {"get", "translate", "dispatch", "get"}},
+        {"-1 ends the loop, nothing dispatched",
+         {{-1, MessageTo(4, kKeyDown)}, {1, MessageTo(0, kKeyDown)}},
+         -1,
          {"get"}},
     };
     for (const auto &row : rows) {

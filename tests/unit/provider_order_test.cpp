@@ -60,7 +60,8 @@ TEST_F(ProviderOrder, WritesEveryNameInEnumerationOrder)
         EXPECT_EQ("Order", g_registry.writtenName);
         EXPECT_EQ(7u, g_registry.writtenType);
         EXPECT_EQ(MultiString(row.subkeys), g_registry.writtenBytes);
-        EXPECT_EQ(row.subkeys.size() + 4, g_registry.calls.size()) << "open, one enumeration per name and the last, write, close";
+        EXPECT_EQ(row.subkeys.size() + 4, g_registry.calls.size())
+            << "open, one enumeration per name and the last, write, close";
         EXPECT_EQ("RegCloseKey", g_registry.calls.back());
         EXPECT_EQ(0, g_registry.keysOpen);
         EXPECT_TRUE(g_messageBoxes.empty());
@@ -91,7 +92,10 @@ TEST_F(ProviderOrder, LeavesTheValueUntouchedUnlessTheEnumerationIsComplete)
     } rows[] = {
         {"no subkeys", {}, FakeRegistry::kNever, ERROR_SUCCESS},
         {"one byte over 1024", NamesFilling(kProviderListSize + 1), FakeRegistry::kNever, ERROR_SUCCESS},
-        {"one long name over 1024", {std::string(600, 'x'), std::string(600, 'y')}, FakeRegistry::kNever, ERROR_SUCCESS},
+        {"one long name over 1024",
+         {std::string(600, 'x'), std::string(600, 'y')},
+         FakeRegistry::kNever,
+         ERROR_SUCCESS},
         {"first call refused", {"A", "B"}, 0, ERROR_ACCESS_DENIED},
         {"fails after names", {"A", "B", "C"}, 2, ERROR_ACCESS_DENIED},
         {"handle gone mid-way", {"A", "B"}, 1, ERROR_INVALID_HANDLE},
@@ -101,13 +105,41 @@ TEST_F(ProviderOrder, LeavesTheValueUntouchedUnlessTheEnumerationIsComplete)
         SCOPED_TRACE(row.what);
         ResetFakePlatform();
         g_registry.subkeys = row.subkeys;
-        g_registry.failEnumerationAt = row.failAt;
-        g_registry.failEnumerationWith = row.failWith;
+        if (row.failWith != ERROR_SUCCESS)
+            g_registry.enumerationFailures[row.failAt] = row.failWith;
 
         RepairProviderOrder();
 
         EXPECT_FALSE(g_registry.written);
         EXPECT_EQ("RegCloseKey", g_registry.calls.back());
+        EXPECT_EQ(0, g_registry.keysOpen);
+        EXPECT_TRUE(g_messageBoxes.empty());
+    }
+}
+
+// Failures the task cannot do anything about pass unnoticed: no box, and
+// the key is still closed.
+TEST_F(ProviderOrder, AFailedWriteOrCloseIsPassedOverSilently)
+{
+    const struct {
+        const char *what;
+        LONG setValueResult;
+        LONG closeResult;
+    } rows[] = {
+        {"write refused", ERROR_ACCESS_DENIED, ERROR_SUCCESS},
+        {"close fails", ERROR_SUCCESS, ERROR_INVALID_HANDLE},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_registry.subkeys = {"A"};
+        g_registry.setValueResult = row.setValueResult;
+        g_registry.closeResult = row.closeResult;
+
+        RepairProviderOrder();
+
+        EXPECT_EQ(Calls({"RegOpenKeyExA", "RegEnumKeyExA", "RegEnumKeyExA", "RegSetValueExA", "RegCloseKey"}),
+                  g_registry.calls);
         EXPECT_EQ(0, g_registry.keysOpen);
         EXPECT_TRUE(g_messageBoxes.empty());
     }
@@ -137,6 +169,19 @@ TEST_F(ProviderOrder, TheBlockHoldsExactly1024BytesWithTheFinalNul)
             EXPECT_EQ(MultiString(g_registry.subkeys), std::string(list.block, list.size));
         }
     }
+}
+
+// A length that could not have fit is not believed: moving past it would
+// leave no room for the final NUL.
+TEST_F(ProviderOrder, DoesNotBelieveANameLongerThanItsRoom)
+{
+    g_registry.subkeys = {"A", "B"};
+    g_registry.lengthOverstatedAt = 1;
+
+    RepairProviderOrder();
+
+    EXPECT_FALSE(g_registry.written);
+    EXPECT_EQ(0, g_registry.keysOpen);
 }
 
 TEST_F(ProviderOrder, AFailedOpenShowsOneBoxAndTouchesNothingElse)
@@ -184,17 +229,20 @@ TEST_F(ProviderOrderDeathTest, TheTaskEndsTheProcessWithZeroOnEveryPathWhateverT
         const char *what;
         LONG openResult;
         DWORD failAt;
+        int boxResult;
         int argc;
         char **argv;
         const char *report;
     } rows[] = {
-        {"repaired", ERROR_SUCCESS, FakeRegistry::kNever, 1, noArguments,
+        {"repaired", ERROR_SUCCESS, FakeRegistry::kNever, 1, 1, noArguments,
          "calls: RegOpenKeyExA RegEnumKeyExA RegEnumKeyExA RegSetValueExA RegCloseKey order:3 boxes:0"},
-        {"arguments ignored", ERROR_SUCCESS, FakeRegistry::kNever, 10, nineArguments,
+        {"arguments ignored", ERROR_SUCCESS, FakeRegistry::kNever, 1, 10, nineArguments,
          "calls: RegOpenKeyExA RegEnumKeyExA RegEnumKeyExA RegSetValueExA RegCloseKey order:3 boxes:0"},
-        {"open failed", ERROR_ACCESS_DENIED, FakeRegistry::kNever, 1, noArguments,
+        {"open failed", ERROR_ACCESS_DENIED, FakeRegistry::kNever, 1, 1, noArguments,
          "calls: RegOpenKeyExA unwritten boxes:1"},
-        {"enumeration failed", ERROR_SUCCESS, 0, 10, nineArguments,
+        {"open failed, no box could be shown", ERROR_FILE_NOT_FOUND, FakeRegistry::kNever, 0, 1, noArguments,
+         "calls: RegOpenKeyExA unwritten boxes:1"},
+        {"enumeration failed", ERROR_SUCCESS, 0, 1, 10, nineArguments,
          "calls: RegOpenKeyExA RegEnumKeyExA RegCloseKey unwritten boxes:0"},
     };
     for (const auto &row : rows) {
@@ -202,10 +250,9 @@ TEST_F(ProviderOrderDeathTest, TheTaskEndsTheProcessWithZeroOnEveryPathWhateverT
         ResetFakePlatform();
         g_registry.subkeys = {"A"};
         g_registry.openResult = row.openResult;
-        g_registry.failEnumerationAt = row.failAt;
-        g_registry.failEnumerationWith = ERROR_ACCESS_DENIED;
-        EXPECT_EXIT((atexit(ReportAtExit), TaskMain(row.argc, row.argv)), ::testing::ExitedWithCode(0),
-                    row.report);
+        g_registry.enumerationFailures[row.failAt] = ERROR_ACCESS_DENIED;
+        g_messageBoxResult = row.boxResult;
+        EXPECT_EXIT((atexit(ReportAtExit), TaskMain(row.argc, row.argv)), ::testing::ExitedWithCode(0), row.report);
     }
 }
 

@@ -10,17 +10,17 @@
 
 namespace {
 
-const UINT kTakenByDialog = WM_APP + 1;     // the dialog answers non-zero
-const UINT kForTheDialog = WM_APP + 2;      // addressed to the dialog itself
-const UINT kCheckpoint = WM_APP + 3;        // the owner notes where the focus is
-const LPARAM kTakenTab = 0x00000002;        // a Tab the dialog takes (repeat count 2)
+const UINT kTakenByDialog = WM_APP + 1;  // the dialog answers non-zero
+const UINT kForTheDialog = WM_APP + 2;   // addressed to the dialog itself
+const UINT kCheckpoint = WM_APP + 3;     // the owner notes where the focus is
+const LPARAM kTakenTab = 0x00000002;     // a Tab the dialog takes (repeat count 2)
 const LPARAM kPlainTab = 0x000F0001;
 
 HWND g_owner, g_dialog, g_pane, g_firstEdit, g_secondEdit;
 
 struct Seen {
-    int ownerOffersForDialog = 0;      // WM_PRETRANSLATEMSG for a message to the dialog
-    int ownerOffersOther = 0;          // ... for anything else
+    int ownerOffersForDialog = 0;  // WM_PRETRANSLATEMSG for a message to the dialog
+    int ownerOffersOther = 0;      // ... for anything else
     int dialogOffers = 0;
     int dialogOffersForItself = 0;
     int dialogGotPrivate = 0;
@@ -61,8 +61,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
         const MSG *routed = Routed(lParam);
         if (routed->hwnd == dialog)
             ++g_seen.dialogOffersForItself;
-        const bool take = routed->message == kTakenByDialog ||
-                          (routed->message == WM_KEYDOWN && routed->lParam == kTakenTab);
+        const bool take =
+            routed->message == kTakenByDialog || (routed->message == WM_KEYDOWN && routed->lParam == kTakenTab);
         SetWindowLongPtrA(dialog, DWLP_MSGRESULT, take ? 1 : 0);
         return TRUE;
     }
@@ -88,9 +88,9 @@ LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
 
 HWND CreateRecordedEdit(HWND parent, int id)
 {
-    HWND edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10,
-                                10 + 30 * id, 120, 24, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                AppStartupState.hInstance, NULL);
+    HWND edit =
+        CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 10 + 30 * id, 120, 24,
+                        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppStartupState.hInstance, NULL);
     SetWindowLongPtrA(edit, GWLP_USERDATA, GetWindowLongPtrA(edit, GWLP_WNDPROC));
     SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditProc));
     return edit;
@@ -140,8 +140,8 @@ int TaskMain(int, char **)
     paneClass.lpszClassName = "LoopPane";
     RegisterClassA(&paneClass);
 
-    g_owner = CreateWindowExA(0, "LoopOwner", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, NULL,
-                              NULL, AppStartupState.hInstance, NULL);
+    g_owner = CreateWindowExA(0, "LoopOwner", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, NULL, NULL,
+                              AppStartupState.hInstance, NULL);
 
     struct alignas(4) {
         DLGTEMPLATE header;
@@ -152,8 +152,8 @@ int TaskMain(int, char **)
     dialogTemplate.header.cy = 120;
     g_dialog = CreateDialogIndirectParamA(AppStartupState.hInstance, &dialogTemplate.header, g_owner, DialogProc, 0);
 
-    g_pane = CreateWindowExA(WS_EX_CONTROLPARENT, "LoopPane", "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 60, g_dialog,
-                             NULL, AppStartupState.hInstance, NULL);
+    g_pane = CreateWindowExA(WS_EX_CONTROLPARENT, "LoopPane", "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 60, g_dialog, NULL,
+                             AppStartupState.hInstance, NULL);
     g_firstEdit = CreateRecordedEdit(g_pane, 0);
     g_secondEdit = CreateRecordedEdit(g_dialog, 3);
     SetFocus(g_firstEdit);
