@@ -32,7 +32,8 @@ const int kArgumentTextSize = 268;
 // Splits the command-line tail into argv[1] onwards, copying each argument,
 // NUL-terminated, into argumentText (kArgumentTextSize bytes), and sets
 // argv[argc] to null. argv must have kArgumentVectorSize slots; argv[0] is
-// left to the caller. Returns argc, from 1 to kArgumentSlots.
+// left to the caller. Returns argc, from 1 to kArgumentSlots. An argument
+// that does not fit whole in the text is dropped, with all after it.
 int SplitCommandLine(const char *tail, char *argumentText, char **argv);
 
 // Runs the thread's message loop until the quit message and returns its
