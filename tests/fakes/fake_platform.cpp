@@ -17,14 +17,6 @@ void ResetFakePlatform()
     g_messageBoxResult = 1;
 }
 
-std::string MultiString(const std::vector<std::string> &names)
-{
-    std::string block;
-    for (const std::string &name : names)
-        block += name + '\0';
-    return block + '\0';
-}
-
 DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size)
 {
     if (g_module.fails) {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "../common/multi_string.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -53,9 +55,5 @@ extern std::vector<ShownMessageBox> g_messageBoxes;
 
 // Back to a well-behaved platform with nothing recorded.
 void ResetFakePlatform();
-
-// The block as the platform stores a REG_MULTI_SZ: each name, its NUL, and
-// the final NUL.
-std::string MultiString(const std::vector<std::string> &names);
 
 #endif

@@ -13,21 +13,6 @@ protected:
     void SetUp() override { ResetFakePlatform(); }
 };
 
-// Names whose block (each name, its NUL, the final NUL) takes exactly
-// blockSize bytes, split over names of at most 255 bytes like real subkeys.
-std::vector<std::string> NamesFilling(size_t blockSize)
-{
-    std::vector<std::string> names;
-    size_t left = blockSize - 1;
-    char letter = 'a';
-    while (left > 0) {
-        const size_t take = left > 256 ? 256 : left;
-        names.push_back(std::string(take - 1, letter++));
-        left -= take;
-    }
-    return names;
-}
-
 std::vector<std::string> Calls(std::initializer_list<const char *> names)
 {
     return std::vector<std::string>(names.begin(), names.end());

@@ -6,6 +6,8 @@
 //   provider_order_e2e.exe CASE     runs one case; exit code 0 when it passed
 #include <windows.h>
 
+#include "../common/multi_string.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -37,14 +39,6 @@ bool RunningUnderWine()
 {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
-}
-
-std::string MultiString(const Names &names)
-{
-    std::string block;
-    for (const std::string &name : names)
-        block += name + '\0';
-    return block + '\0';
 }
 
 // The providers key and its subkeys, gone.
@@ -212,21 +206,6 @@ void ExpectOneBox(const ToolRun &run)
     }
 }
 
-// Names of 255 bytes (the registry's longest) and one shorter, needing
-// exactly blockSize bytes as a REG_MULTI_SZ.
-Names LongNamesFilling(size_t blockSize)
-{
-    Names names;
-    size_t left = blockSize - 1;
-    char letter = 'a';
-    while (left > 0) {
-        const size_t take = left > 256 ? 256 : left;
-        names.push_back(std::string(take - 1, letter++));
-        left -= take;
-    }
-    return names;
-}
-
 const Names kRealisticProviders = {"LanMan Print Services", "Internet Print Provider"};
 
 void StaleNamesDroppedAndMissingAdded()
@@ -259,18 +238,18 @@ void NoSubkeysLeavesTheValueAsItWas()
 
 void ExactFitIsWrittenOneByteOverIsNot()
 {
-    SeedProviders(LongNamesFilling(1024));
+    SeedProviders(NamesFilling(1024));
     SetOrder(MultiString({"Stale"}));
     ExpectQuietSuccess(RunTool(""));
     CHECK(ReadOrder() == MultiString(EnumeratedNames()));
     CHECK(ReadOrder().size() == 1024);
 
-    SeedProviders(LongNamesFilling(1025));
+    SeedProviders(NamesFilling(1025));
     SetOrder(MultiString({"Stale"}));
     ExpectQuietSuccess(RunTool(""));
     CHECK(ReadOrder() == MultiString({"Stale"}));
 
-    SeedProviders(LongNamesFilling(2000));
+    SeedProviders(NamesFilling(2000));
     SetOrder(MultiString({"Stale"}));
     ExpectQuietSuccess(RunTool(""));
     CHECK(ReadOrder() == MultiString({"Stale"}));
