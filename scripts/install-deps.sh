@@ -13,9 +13,6 @@ packages=(
     python3-pefile                             # checks over the built exe
 )
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-
 add_i386=false
 dpkg --print-foreign-architectures | grep -qx i386 || add_i386=true
 
@@ -27,6 +24,15 @@ done
 
 if ! $add_i386 && [ ${#missing[@]} -eq 0 ]; then
     exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "missing: ${missing[*]}; run this as root, or install sudo" >&2
+        exit 1
+    fi
+    sudo="sudo"
 fi
 
 echo "installing: ${missing[*]}"
