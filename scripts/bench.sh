@@ -9,14 +9,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 exe="$root/build/win32/provider-order.exe"
 runs=${RUNS:-15}
 . "$root/scripts/wine-env.sh"
-use_wine_prefix "$root/build/bench-prefix"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 work="$root/build/bench"
 mkdir -p "$work"
 
 echo "making a throwaway Wine prefix in build/bench-prefix ..." >&2
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
+fresh_wine_prefix "$root/build/bench-prefix"
 wineserver -w
 # One wineserver for all runs, so that neither side pays for starting it.
 wineserver -p

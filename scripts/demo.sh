@@ -5,12 +5,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe="$root/build/win32/provider-order.exe"
 . "$root/scripts/wine-env.sh"
-use_wine_prefix "$root/build/demo-prefix"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 
 echo "making a throwaway Wine prefix in build/demo-prefix ..."
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
+fresh_wine_prefix "$root/build/demo-prefix"
 
 wine reg add "$key\\LanMan Print Services" /f >/dev/null
 wine reg add "$key\\Internet Print Provider" /f >/dev/null

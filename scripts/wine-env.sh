@@ -9,6 +9,13 @@ use_wine_prefix() {
     export WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
+# The same, made afresh: anything an earlier run left there is gone.
+fresh_wine_prefix() {
+    use_wine_prefix "$@"
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+}
+
 # The subkey names of KEY as reg enumerates them, joined by \0: the text
 # that reg add takes for a REG_MULTI_SZ, and that reg query shows.
 joined_subkeys() {

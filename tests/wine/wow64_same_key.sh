@@ -7,12 +7,10 @@
 set -euo pipefail
 exe=$1
 . "$(dirname "$0")/../../scripts/wine-env.sh"
-use_wine_prefix "$2" win64
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 reg64='C:\windows\system32\reg.exe'
 
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
+fresh_wine_prefix "$2" win64
 wine "$reg64" add "$key\\LanMan Print Services" /f >/dev/null
 wine "$reg64" add "$key\\Internet Print Provider" /f >/dev/null
 wine "$reg64" add "$key" /v Order /t REG_MULTI_SZ /d 'Retired Provider' /f >/dev/null
