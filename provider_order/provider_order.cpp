@@ -2,6 +2,8 @@
 
 #include "../shell/shell.h"
 
+#include <stdlib.h>
+
 // The two rights the repair needs and nothing else: the old value is never
 // read, so it plays no part in the new one.
 static const REGSAM kProvidersKeyAccess = KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS;

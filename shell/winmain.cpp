@@ -1,5 +1,7 @@
 #include "shell.h"
 
+#include <stdlib.h>
+
 AppStartupStateRecord AppStartupState;
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)

@@ -1,13 +1,12 @@
 // Test-only stand-in for the platform header: the types, constants and
 // calls the product uses, with the platform's sizes and values, so the same
-// sources build natively against the fakes. Like the real header it brings
-// in the C runtime's exit.
+// sources build natively against the fakes. It brings in nothing of the C
+// runtime: the product includes the runtime's headers itself.
 #ifndef PROVIDER_ORDER_TESTS_STANDIN_WINDOWS_H
 #define PROVIDER_ORDER_TESTS_STANDIN_WINDOWS_H
 
 #include <stddef.h>
 #include <stdint.h>
-#include <stdlib.h>
 
 #define WINAPI
 
