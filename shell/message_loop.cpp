@@ -3,7 +3,9 @@
 bool RouteDialogMessage(MSG *msg)
 {
     // The message's own window is never offered it; the climb starts above.
-    // GetParent gives a child's parent, then a top-level window's owner.
+    // GetParent gives a child's parent and a WS_POPUP window's owner (a
+    // dialog is one); any other top-level window gives NULL, owner or not,
+    // so the climb ends there.
     for (HWND window = GetParent(msg->hwnd); window != NULL; window = GetParent(window)) {
         if (GetWindowLongA(window, GWL_STYLE) & WS_CHILD)
             continue;

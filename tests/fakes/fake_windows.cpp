@@ -71,7 +71,9 @@ LRESULT DispatchMessageA(const MSG *)
 HWND GetParent(HWND window)
 {
     const auto found = g_windows.find(Id(window));
-    return found == g_windows.end() ? NULL : Window(found->second.parent);
+    if (found == g_windows.end() || !(found->second.child || found->second.popup))
+        return NULL;
+    return Window(found->second.parent);
 }
 
 LONG GetWindowLongA(HWND window, int index)

@@ -12,6 +12,7 @@
 struct FakeWindow {
     int parent = 0;            // a child's parent or a top-level window's owner; 0 for none
     bool child = false;        // WS_CHILD
+    bool popup = false;        // WS_POPUP: only then does GetParent give the owner
     LRESULT pretranslate = 0;  // answer to WM_PRETRANSLATEMSG
     BOOL dialogTakes = 0;      // answer of IsDialogMessageA
 };

@@ -8,18 +8,23 @@ namespace {
 const UINT kKeyDown = 0x0100;
 
 // 1 owner, 2 a dialog it owns, 3 a pane in the dialog, 4 an edit in the
-// pane; 5 an ownerless window; 8 a popup owned by the dialog, 9 a control
-// in the popup.
+// pane; 5 an ownerless window; 6 an overlapped window owned by 1, 7 a
+// control in it; 8 a popup owned by the dialog, 9 a control in the popup.
 void BuildWindowTree()
 {
     g_windows[1] = FakeWindow();
     g_windows[2].parent = 1;
+    g_windows[2].popup = true;
     g_windows[3].parent = 2;
     g_windows[3].child = true;
     g_windows[4].parent = 3;
     g_windows[4].child = true;
     g_windows[5] = FakeWindow();
+    g_windows[6].parent = 1;
+    g_windows[7].parent = 6;
+    g_windows[7].child = true;
     g_windows[8].parent = 2;
+    g_windows[8].popup = true;
     g_windows[9].parent = 8;
     g_windows[9].child = true;
 }
@@ -48,6 +53,11 @@ TEST(MessageLoop, OffersEachMessageUpTheTopLevelWindowsAboveIt)
          0,
          0,
          {"offer 8", "dialog 8", "offer 2", "dialog 2", "offer 1", "dialog 1", "translate", "dispatch"}},
+        {"an owned window that is no popup ends the climb: GetParent gives NULL",
+         7,
+         0,
+         0,
+         {"offer 6", "dialog 6", "translate", "dispatch"}},
         {"taken by pretranslation: no dialog handling, no climb, no dispatch", 4, 2, 0, {"offer 2"}},
         {"taken by the dialog handling", 4, 0, 2, {"offer 2", "dialog 2"}},
         {"taken further up", 9, 1, 0, {"offer 8", "dialog 8", "offer 2", "dialog 2", "offer 1"}},
