@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
 
 namespace {
 
@@ -147,6 +148,7 @@ TEST_F(ProviderOrder, TheBlockHoldsExactly1024BytesWithTheFinalNul)
         HKEY key;
         ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "", 0, 0, &key));
         ProviderList list;
+        memset(&list, 0xBD, sizeof list);  // so that a missing final NUL shows
 
         EXPECT_EQ(row.result, CollectProviderNames(key, &list));
         if (row.result == ERROR_SUCCESS) {
