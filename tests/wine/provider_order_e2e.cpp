@@ -287,7 +287,7 @@ bool SetProvidersAccess(REGSAM rights)
     return done;
 }
 
-void RefusedSetValueShowsTheBox()
+void ARefusingDaclShowsTheBox()
 {
     SeedProviders(kRealisticProviders);
     SetOrder(MultiString({"Stale"}));
@@ -319,7 +319,7 @@ const struct {
     {"no-subkeys", NoSubkeysLeavesTheValueAsItWas},
     {"1024-byte-limit", ExactFitIsWrittenOneByteOverIsNot},
     {"missing-key", MissingKeyShowsTheBox},
-    {"refused-set-value", RefusedSetValueShowsTheBox},
+    {"dacl-refuses-open", ARefusingDaclShowsTheBox},
     {"arguments-ignored", ArgumentsChangeNothing},
 };
 
