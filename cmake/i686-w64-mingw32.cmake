@@ -1,14 +1,11 @@
-# Cross build for 32-bit Windows with mingw-w64; tests run under Wine.
+# Cross build for 32-bit Windows with the mingw-w64 gcc, found on PATH by its
+# triple-prefixed name wherever it is installed.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
-set(TOOLCHAIN_PREFIX i686-w64-mingw32)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
+set(MINGW_TRIPLE i686-w64-mingw32)
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++)
+# MSYS2's mingw32 environment names its resource compiler plainly.
+find_program(CMAKE_RC_COMPILER NAMES ${MINGW_TRIPLE}-windres windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/cross-find.cmake)

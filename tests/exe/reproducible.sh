@@ -3,23 +3,17 @@
 # folders and compares the bytes: nothing of the date, the folder or the
 # machine may reach the exe.
 #
-#   reproducible.sh SOURCE_DIR WORK_DIR
+#   reproducible.sh SOURCE_DIR WORK_DIR PRESET
 set -euo pipefail
-source_dir=$1
-work=$2
+source_dir=$1 work=$2 preset=$3
 rm -rf "$work"
 
 exes=()
 for tree in first "second/placed elsewhere"; do
     copy="$work/$tree/src"
-    mkdir -p "$copy"
-    if git -C "$source_dir" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-        (cd "$source_dir" && git ls-files -co --exclude-standard -z | xargs -0 cp --parents -t "$copy")
-    else
-        tar -C "$source_dir" --exclude=./build --exclude=./dist -cf - . | tar -C "$copy" -xf -
-    fi
-    (cd "$copy" && cmake --preset win32 >/dev/null && cmake --build --preset win32 --target provider-order >/dev/null)
-    exes+=("$copy/build/win32/provider-order.exe")
+    "$(dirname "$0")/copy_sources.sh" "$source_dir" "$copy"
+    (cd "$copy" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" --target provider-order >/dev/null)
+    exes+=("$copy/build/$preset/provider-order.exe")
 done
 
 sha256sum "${exes[@]}" | sed "s|$work/||"

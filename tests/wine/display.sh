@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# A virtual display of its own for the Wine cases, so that ctest needs no
+# wrapper and no DISPLAY: the fixture starts it, each case runs on it, and
+# the cleanup stops it with the Wine processes that drew on it.
+#
+#   display.sh start DIR          starts Xvfb on a free display; notes it in DIR
+#   display.sh run DIR CMD...     runs CMD on that display
+#   display.sh stop DIR           ends the prefix's wineserver, then Xvfb
+set -euo pipefail
+action=$1 dir=$2
+shift 2
+case "$action" in
+start)
+    [ -f "$dir/pid" ] && kill "$(cat "$dir/pid")" 2>/dev/null || true
+    rm -rf "$dir" && mkdir -p "$dir"
+    # Detached, with its own output, so that ctest does not wait on it.
+    setsid Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$dir/display" \
+        </dev/null >"$dir/xvfb.log" 2>&1 &
+    echo $! >"$dir/pid"
+    for _ in $(seq 100); do
+        [ -s "$dir/display" ] && { echo "display :$(cat "$dir/display")"; exit 0; }
+        sleep 0.1
+    done
+    cat "$dir/xvfb.log"
+    exit 1
+    ;;
+run)
+    DISPLAY=":$(cat "$dir/display")" exec "$@"
+    ;;
+stop)
+    wineserver -k 2>/dev/null || true
+    kill "$(cat "$dir/pid")"
+    ;;
+esac
