@@ -6,7 +6,7 @@
 # nothing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-exe="$root/build/win32/provider-order.exe"
+exe="$root/${1:-build/win32}/provider-order.exe"
 runs=${RUNS:-15}
 . "$root/scripts/wine-env.sh"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'

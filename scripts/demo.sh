@@ -3,7 +3,7 @@
 # a stale Order, the value before and after one run of the tool.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-exe="$root/build/win32/provider-order.exe"
+exe="$root/${1:-build/win32}/provider-order.exe"
 . "$root/scripts/wine-env.sh"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 

@@ -1,43 +1,107 @@
 #!/usr/bin/env bash
-# Installs what a Debian 12 machine lacks to build the executable and run
-# every test; does nothing when it is all there. Works as root or with sudo.
+# Makes sure the machine has what one make target needs, probing for the
+# tools themselves rather than for packages:
+#
+#   install-deps.sh exe    cmake, make and a mingw-w64 toolchain (gcc, or clang)
+#   install-deps.sh demo   that, and Wine able to run 32-bit programs
+#   install-deps.sh test   that, and everything the tests use
+#
+# Does nothing when all is there. With apt (Debian, Ubuntu) it installs what
+# is missing, as root or with sudo; elsewhere it names each missing tool with
+# its Debian, Fedora and MSYS2 packages and stops. Uses only the shell and
+# coreutils, so that it runs on a bare machine.
 set -euo pipefail
+level=${1:-test}
+cd "$(dirname "$0")/.."
 
-packages=(
-    cmake make g++ libgtest-dev libgmock-dev   # native unit tests
-    clang libclang-rt-14-dev llvm              # fuzzers and coverage
-    clang-tidy cppcheck clang-format valgrind  # lint and memcheck
-    g++-mingw-w64-i686                         # the Windows executable
-    wine wine32:i386 wine64                    # end-to-end tests
-    xvfb xauth                                 # a display for the message box
-    python3-pefile                             # checks over the built exe
+have() { command -v "$1" >/dev/null 2>&1; }
+# Debian's wine runs 32-bit programs only with wine32 (from i386 multiarch);
+# without it the wrapper says so.
+wine32() { have wine && ! WINEDEBUG= wine --version 2>&1 | grep -q 'wine32 is missing'; }
+# Debian keeps the 64-bit loader off PATH, behind its wine wrapper.
+wine64() { have wine64 || [ -x /usr/lib/wine/wine64 ]; }
+mingw() { have i686-w64-mingw32-g++ || have clang++; }
+clang_mingw() { have clang++ && { have ld.lld || have lld; }; }
+compiles() { have "$1" && echo "$2" | "$1" -x c++ - -o /dev/null "${@:3}" >/dev/null 2>&1; }
+gtest() { compiles g++ '#include <gtest/gtest.h>' -fsyntax-only; }
+libfuzzer() {
+    compiles clang++ 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }' \
+        -fsanitize=fuzzer
+}
+pefile() {
+    local python
+    for python in $(type -ap python3); do
+        "$python" -c 'import pefile' 2>/dev/null && return 0
+    done
+    return 1
+}
+
+# clang's fuzzing runtime comes in a package named for clang's version.
+clang_major=14
+have clang++ && clang_major=$(clang++ -dumpversion | cut -d. -f1)
+
+# level|probe|Debian packages|Fedora packages|MSYS2 packages ("-": Linux only)
+needs=(
+    "exe|have cmake|cmake|cmake|mingw-w64-i686-cmake"
+    "exe|have make|make|make|make"
+    "exe|mingw|g++-mingw-w64-i686|mingw32-gcc-c++|mingw-w64-i686-gcc"
+    "demo|wine32|wine wine32:i386|wine|-"
+    "test|wine64|wine64|wine|-"
+    "test|have Xvfb|xvfb|xorg-x11-server-Xvfb|-"
+    "test|pefile|python3-pefile|python3-pefile|-"
+    "test|gtest|g++ libgtest-dev|gcc-c++ gtest-devel|-"
+    "test|clang_mingw|clang lld|clang lld|-"
+    "test|libfuzzer|clang libclang-rt-$clang_major-dev|clang compiler-rt|-"
+    "test|have llvm-profdata|llvm|llvm|-"
+    "test|have clang-tidy|clang-tidy|clang-tools-extra|-"
+    "test|have clang-format|clang-format|clang-tools-extra|-"
+    "test|have cppcheck|cppcheck|cppcheck|-"
+    "test|have valgrind|valgrind|valgrind|-"
+    "test|have osslsigncode|osslsigncode|osslsigncode|-"
+    "test|have openssl|openssl|openssl|-"
 )
+case "$level" in
+exe) levels="exe" ;;
+demo) levels="exe demo" ;;
+test) levels="exe demo test" ;;
+*)
+    echo "usage: install-deps.sh exe|demo|test" >&2
+    exit 2
+    ;;
+esac
 
-add_i386=false
-dpkg --print-foreign-architectures | grep -qx i386 || add_i386=true
-
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-        missing+=("$package")
+missing=() debian=()
+for need in "${needs[@]}"; do
+    IFS='|' read -r need_level probe debian_packages fedora_packages msys2_packages <<<"$need"
+    case " $levels " in *" $need_level "*) ;; *) continue ;; esac
+    $probe && continue
+    missing+=("${probe#have }: Debian $debian_packages; Fedora $fedora_packages; MSYS2 $msys2_packages")
+    read -ra packages <<<"$debian_packages"
+    debian+=("${packages[@]}")
 done
+[ ${#missing[@]} -eq 0 ] && exit 0
 
-if ! $add_i386 && [ ${#missing[@]} -eq 0 ]; then
-    exit 0
+if ! have apt-get; then
+    echo "missing for make $level, with the packages that have them:" >&2
+    printf '  %s\n' "${missing[@]}" >&2
+    echo "(MSYS2 \"-\": the Wine cases and the tools around them run on Linux only)" >&2
+    exit 1
 fi
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
-    if ! command -v sudo >/dev/null; then
-        echo "missing: ${missing[*]}; run this as root, or install sudo" >&2
+    if ! have sudo; then
+        echo "missing: ${debian[*]}; run this as root, or install sudo" >&2
         exit 1
     fi
     sudo="sudo"
 fi
 
-echo "installing: ${missing[*]}"
-if $add_i386; then
-    $sudo dpkg --add-architecture i386
-fi
+echo "installing: ${debian[*]}"
+case " ${debian[*]} " in
+*:i386*)
+    dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+    ;;
+esac
 $sudo apt-get update -qq
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debian[@]}" >/dev/null
