@@ -4,7 +4,7 @@
 #
 #   install-deps.sh exe    cmake, make and a mingw-w64 toolchain (gcc, or clang)
 #   install-deps.sh demo   that, and Wine able to run 32-bit programs
-#   install-deps.sh test   that, and everything the tests use
+#   install-deps.sh test   that, and everything the tests use (both toolchains)
 #
 # Does nothing when all is there. With apt (Debian, Ubuntu) it installs what
 # is missing, as root or with sudo; elsewhere it names each missing tool with
@@ -50,6 +50,7 @@ needs=(
     "test|have Xvfb|xvfb|xorg-x11-server-Xvfb|-"
     "test|pefile|python3-pefile|python3-pefile|-"
     "test|gtest|g++ libgtest-dev|gcc-c++ gtest-devel|-"
+    "test|have i686-w64-mingw32-g++|g++-mingw-w64-i686|mingw32-gcc-c++|-"
     "test|clang_mingw|clang lld|clang lld|-"
     "test|libfuzzer|clang libclang-rt-$clang_major-dev|clang compiler-rt|-"
     "test|have llvm-profdata|llvm|llvm|-"
