@@ -3,6 +3,7 @@
 #include "../shell/shell.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 // The two rights the repair needs and nothing else: the old value is never
 // read, so it plays no part in the new one.
@@ -37,6 +38,83 @@ LONG CollectProviderNames(HKEY key, ProviderList *list)
     return ERROR_SUCCESS;
 }
 
+// The least right there is: opening asks for nothing the caller may lack
+// more often than this, and a key that refuses it has still been found.
+static const REGSAM kSubkeyProofAccess = KEY_QUERY_VALUE;
+
+static bool SameNameIgnoringAsciiCase(const char *left, const char *right)
+{
+    for (;; ++left, ++right) {
+        char a = *left;
+        char b = *right;
+        if (a >= 'a' && a <= 'z')
+            a = static_cast<char>(a - 'a' + 'A');
+        if (b >= 'a' && b <= 'z')
+            b = static_cast<char>(b - 'a' + 'A');
+        if (a != b)
+            return false;
+        if (a == '\0')
+            return true;
+    }
+}
+
+// A backslash would make the open follow a path. In a double-byte code page
+// its byte can also be a trail byte, which is no separator.
+static bool HoldsPathSeparator(const char *name)
+{
+    for (const char *at = name; *at != '\0'; ++at) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*at))) {
+            if (at[1] == '\0')
+                break;
+            ++at;
+        } else if (*at == '\\') {
+            return true;
+        }
+    }
+    return false;
+}
+
+DWORD FindUnprovenName(HKEY key, const ProviderList *list)
+{
+    const char *name = list->block;
+    for (DWORD index = 0; index < list->count; ++index) {
+        if (*name == '\0' || HoldsPathSeparator(name))
+            return index;
+        for (const char *earlier = list->block; earlier != name; earlier += strlen(earlier) + 1) {
+            if (SameNameIgnoringAsciiCase(earlier, name))
+                return index;
+        }
+        HKEY subkey;
+        const LONG result = RegOpenKeyExA(key, name, 0, kSubkeyProofAccess, &subkey);
+        if (result == ERROR_FILE_NOT_FOUND)
+            return index;
+        if (result == ERROR_SUCCESS)
+            RegCloseKey(subkey);
+        name += strlen(name) + 1;
+    }
+    // A name with a NUL inside reads as more names than were counted, so
+    // the walk ends short of the final NUL.
+    if (list->count > 0 && name != list->block + list->size - 1)
+        return list->count - 1;
+    return list->count;
+}
+
+void PlanProviderOrder(HKEY key, OrderPlan *plan)
+{
+    plan->result = CollectProviderNames(key, &plan->list);
+    plan->index = plan->list.count;
+    if (plan->result == ERROR_MORE_DATA) {
+        plan->decision = kNamesTooLong;
+    } else if (plan->result != ERROR_SUCCESS) {
+        plan->decision = kEnumerationFailed;
+    } else if (plan->list.count == 0) {
+        plan->decision = kNoSubkeys;
+    } else {
+        plan->index = FindUnprovenName(key, &plan->list);
+        plan->decision = plan->index < plan->list.count ? kNameNotASubkey : kWriteOrder;
+    }
+}
+
 void RepairProviderOrder()
 {
     HKEY key;
@@ -45,13 +123,15 @@ void RepairProviderOrder()
         return;
     }
 
-    // Only a complete enumeration is written: a partial list written as if
-    // whole would silently drop providers from the spooler. With no subkeys
-    // the value is left as it stands, absent or not.
-    ProviderList list = {};
-    if (CollectProviderNames(key, &list) == ERROR_SUCCESS && list.count > 0) {
+    // Only a complete, proven list is written: a partial list, or names
+    // that open nothing, would silently drop providers from the spooler.
+    // Otherwise the value is left as it stands, absent or not.
+    OrderPlan plan;
+    PlanProviderOrder(key, &plan);
+    if (plan.decision == kWriteOrder) {
         // The write's result is not examined: there is no one to tell.
-        RegSetValueExA(key, kOrderValueName, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(list.block), list.size);
+        RegSetValueExA(key, kOrderValueName, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(plan.list.block),
+                       plan.list.size);
     }
     RegCloseKey(key);
 }

@@ -1,11 +1,13 @@
 #include "fake_platform.h"
 
+#include <ctype.h>
 #include <string.h>
 
 FakeRegistry g_registry;
 FakeModule g_module;
 std::vector<ShownMessageBox> g_messageBoxes;
 int g_messageBoxResult = 1;
+bool g_doubleByteCodePage = false;
 
 static HKEY const kProvidersKey = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x5150));
 
@@ -15,6 +17,53 @@ void ResetFakePlatform()
     g_module = FakeModule();
     g_messageBoxes.clear();
     g_messageBoxResult = 1;
+    g_doubleByteCodePage = false;
+}
+
+BOOL IsDBCSLeadByte(BYTE testChar)
+{
+    return g_doubleByteCodePage && ((testChar >= 0x81 && testChar <= 0x9F) || (testChar >= 0xE0 && testChar <= 0xFC));
+}
+
+// Subkey handles follow the providers key's, one per subkey index.
+static HKEY SubkeyHandle(size_t index)
+{
+    return reinterpret_cast<HKEY>(reinterpret_cast<uintptr_t>(kProvidersKey) + 1 + index);
+}
+
+static bool IsSubkeyHandle(HKEY key)
+{
+    const uintptr_t offset = reinterpret_cast<uintptr_t>(key) - reinterpret_cast<uintptr_t>(kProvidersKey);
+    return offset >= 1 && offset <= g_registry.subkeys.size();
+}
+
+// The registry compares names without regard to case.
+static bool SameName(const std::string &left, const std::string &right)
+{
+    if (left.size() != right.size())
+        return false;
+    for (size_t at = 0; at < left.size(); ++at) {
+        if (tolower(static_cast<unsigned char>(left[at])) != tolower(static_cast<unsigned char>(right[at])))
+            return false;
+    }
+    return true;
+}
+
+static LONG OpenSubkey(const char *name, REGSAM access, PHKEY result)
+{
+    g_registry.calls.push_back(std::string("RegOpenKeyExA ") + name);
+    g_registry.subkeyAccess.push_back(access);
+    const auto failure = g_registry.subkeyOpenFailures.find(name);
+    if (failure != g_registry.subkeyOpenFailures.end())
+        return failure->second;
+    for (size_t index = 0; index < g_registry.subkeys.size(); ++index) {
+        if (SameName(g_registry.subkeys[index], name)) {
+            ++g_registry.keysOpen;
+            *result = SubkeyHandle(index);
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_FILE_NOT_FOUND;
 }
 
 DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size)
@@ -36,6 +85,8 @@ DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size)
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
 {
+    if (key == kProvidersKey)
+        return OpenSubkey(subKey, access, result);
     g_registry.calls.push_back("RegOpenKeyExA");
     g_registry.openedRoot = key;
     g_registry.openedPath = subKey;
@@ -83,6 +134,12 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
 
 LONG RegCloseKey(HKEY key)
 {
+    if (IsSubkeyHandle(key)) {
+        const size_t index = reinterpret_cast<uintptr_t>(key) - reinterpret_cast<uintptr_t>(kProvidersKey) - 1;
+        g_registry.calls.push_back("RegCloseKey " + g_registry.subkeys[index]);
+        --g_registry.keysOpen;
+        return ERROR_SUCCESS;
+    }
     g_registry.calls.push_back("RegCloseKey");
     if (key != kProvidersKey)
         return ERROR_INVALID_HANDLE;

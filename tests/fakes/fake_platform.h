@@ -19,15 +19,17 @@ struct FakeRegistry {
     LONG openResult = ERROR_SUCCESS;
     std::vector<std::string> subkeys;
     std::map<DWORD, LONG> enumerationFailures;  // index -> result
+    std::map<std::string, LONG> subkeyOpenFailures;  // name -> result
     DWORD lengthOverstatedAt = kNever;          // succeeds, claiming the whole room
     LONG setValueResult = ERROR_SUCCESS;        // not ERROR_SUCCESS: nothing stored
     LONG closeResult = ERROR_SUCCESS;
 
     // Record.
-    std::vector<std::string> calls;
+    std::vector<std::string> calls;  // a subkey's open and close carry its name
     HKEY openedRoot = NULL;
     std::string openedPath;
     REGSAM openedAccess = 0;
+    std::vector<REGSAM> subkeyAccess;
     int keysOpen = 0;
     bool written = false;
     std::string writtenName;
@@ -51,6 +53,7 @@ struct ShownMessageBox {
 extern FakeRegistry g_registry;
 extern int g_messageBoxResult;  // 0: the box could not be shown
 extern FakeModule g_module;
+extern bool g_doubleByteCodePage;  // code page 932's lead bytes, not 1252's none
 extern std::vector<ShownMessageBox> g_messageBoxes;
 
 // Back to a well-behaved platform with nothing recorded.

@@ -1,11 +1,14 @@
 // A scripted registry driven by the input: the open's result, then for each
-// index a result code and, for a success, a name of any length and bytes.
-// The task may write Order only after a clean end of the enumeration, and
-// then exactly the names in order with their NULs and the final NUL, within
-// 1024 bytes; otherwise nothing. The key is always closed.
+// index a result code, how an open of that name answers, and a name of any
+// length and bytes. The task may write Order only after a clean end of the
+// enumeration, when every name is non-empty, holds no NUL or backslash,
+// differs from the others beyond ASCII case and opens a subkey or is
+// refused; then exactly the names in order with their NULs and the final
+// NUL, within 1024 bytes; otherwise nothing. Every key is always closed.
 #include "../../provider_order/provider_order.h"
 #include "../fakes/fake_platform.h"
 
+#include <ctype.h>
 #include <stdint.h>
 
 namespace {
@@ -14,6 +17,7 @@ const LONG kEnumerationResults[] = {
     ERROR_SUCCESS,       ERROR_SUCCESS,   ERROR_SUCCESS,       ERROR_SUCCESS,
     ERROR_NO_MORE_ITEMS, ERROR_MORE_DATA, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE,
 };
+const LONG kSubkeyOpenResults[] = {ERROR_SUCCESS, ERROR_SUCCESS, ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND};
 const size_t kLongestName = 1100;  // past the whole block
 
 struct Script {
@@ -23,6 +27,17 @@ struct Script {
     bool More() const { return at < end; }
     uint8_t Byte() { return at < end ? *at++ : 0; }
 };
+
+bool SameIgnoringAsciiCase(const std::string &left, const std::string &right)
+{
+    if (left.size() != right.size())
+        return false;
+    for (size_t at = 0; at < left.size(); ++at) {
+        if (tolower(static_cast<unsigned char>(left[at])) != tolower(static_cast<unsigned char>(right[at])))
+            return false;
+    }
+    return true;
+}
 
 void Require(bool condition)
 {
@@ -45,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool complete = true;
     bool decided = false;
     while (script.More()) {
-        const LONG result = kEnumerationResults[script.Byte() & 7];
+        const uint8_t results = script.Byte();
+        const LONG result = kEnumerationResults[results & 7];
+        const LONG openResult = kSubkeyOpenResults[(results >> 3) & 3];
         const size_t length = (script.Byte() | static_cast<size_t>(script.Byte()) << 8) % kLongestName;
         std::string name;
         while (name.size() < length && script.More())
@@ -54,6 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         g_registry.subkeys.push_back(name);
         if (result != ERROR_SUCCESS)
             g_registry.enumerationFailures[index] = result;
+        if (openResult != ERROR_SUCCESS)
+            g_registry.subkeyOpenFailures[name] = openResult;
         if (decided)
             continue;
         if (result == ERROR_NO_MORE_ITEMS) {
@@ -75,7 +94,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     Require(g_messageBoxes.empty());
-    const bool writes = complete && !collected.empty();
+    bool proven = true;
+    for (size_t index = 0; index < collected.size(); ++index) {
+        const std::string &name = collected[index];
+        const auto failure = g_registry.subkeyOpenFailures.find(name);
+        if (name.empty() || name.find('\0') != std::string::npos || name.find('\\') != std::string::npos ||
+            (failure != g_registry.subkeyOpenFailures.end() && failure->second == ERROR_FILE_NOT_FOUND))
+            proven = false;
+        for (size_t earlier = 0; earlier < index; ++earlier) {
+            if (SameIgnoringAsciiCase(collected[earlier], name))
+                proven = false;
+        }
+    }
+    const bool writes = complete && !collected.empty() && proven;
     Require(g_registry.written == writes);
     if (writes) {
         Require(g_registry.writtenBytes == MultiString(collected));

@@ -56,6 +56,7 @@ const LONG ERROR_INVALID_HANDLE = 6;
 const LONG ERROR_MORE_DATA = 234;
 const LONG ERROR_NO_MORE_ITEMS = 259;
 
+const REGSAM KEY_QUERY_VALUE = 0x0001;
 const REGSAM KEY_SET_VALUE = 0x0002;
 const REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
 const DWORD REG_MULTI_SZ = 7;
@@ -67,6 +68,7 @@ const LONG WS_CHILD = 0x40000000;
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
 
+BOOL IsDBCSLeadByte(BYTE testChar);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);

@@ -24,18 +24,20 @@ TEST_F(ProviderOrder, WritesEveryNameInEnumerationOrder)
     const struct {
         const char *what;
         std::vector<std::string> subkeys;
+        bool doubleByteCodePage;
     } rows[] = {
-        {"one name", {"A"}},
-        {"two names", {"A", "BC"}},
-        {"enumeration order kept, not sorted", {"LanMan Print Services", "Internet Print Provider", "A"}},
-        {"duplicates kept", {"B", "A", "B"}},
-        {"names with spaces", {" lead", "in side", "trail "}},
-        {"exact fit: 1024 bytes with the final NUL", NamesFilling(kProviderListSize)},
+        {"one name", {"A"}, false},
+        {"two names", {"A", "BC"}, false},
+        {"enumeration order kept, not sorted", {"LanMan Print Services", "Internet Print Provider", "A"}, false},
+        {"names with spaces", {" lead", "in side", "trail "}, false},
+        {"exact fit: 1024 bytes with the final NUL", NamesFilling(kProviderListSize), false},
+        {"a double-byte letter whose trail byte is a backslash's", {"\x95\x5C", "A"}, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         ResetFakePlatform();
         g_registry.subkeys = row.subkeys;
+        g_doubleByteCodePage = row.doubleByteCodePage;
 
         RepairProviderOrder();
 
@@ -46,8 +48,9 @@ TEST_F(ProviderOrder, WritesEveryNameInEnumerationOrder)
         EXPECT_EQ("Order", g_registry.writtenName);
         EXPECT_EQ(7u, g_registry.writtenType);
         EXPECT_EQ(MultiString(row.subkeys), g_registry.writtenBytes);
-        EXPECT_EQ(row.subkeys.size() + 4, g_registry.calls.size())
-            << "open, one enumeration per name and the last, write, close";
+        EXPECT_EQ(3 * row.subkeys.size() + 4, g_registry.calls.size())
+            << "open, one enumeration per name and the last, an open and close per name, write, close";
+        EXPECT_EQ(std::vector<REGSAM>(row.subkeys.size(), KEY_QUERY_VALUE), g_registry.subkeyAccess);
         EXPECT_EQ("RegCloseKey", g_registry.calls.back());
         EXPECT_EQ(0, g_registry.keysOpen);
         EXPECT_TRUE(g_messageBoxes.empty());
@@ -66,31 +69,48 @@ TEST_F(ProviderOrder, TheBlockIsByteExact)
     EXPECT_EQ(std::string("A\0\0", 3), g_registry.writtenBytes);
 }
 
-// Only a complete enumeration is written; anything else leaves the value as
-// it stands, and the key is still closed without a word to the user.
-TEST_F(ProviderOrder, LeavesTheValueUntouchedUnlessTheEnumerationIsComplete)
+// Only a complete enumeration of names that are proven subkeys is written;
+// anything else leaves the value as it stands, and the key is still closed
+// without a word to the user. The plan says why, for the checker.
+TEST_F(ProviderOrder, LeavesTheValueUntouchedUnlessTheListIsCompleteAndProven)
 {
+    const DWORD kNever = FakeRegistry::kNever;
     const struct {
         const char *what;
         std::vector<std::string> subkeys;
         DWORD failAt;
         LONG failWith;
+        std::map<std::string, LONG> openFailures;
+        OrderDecision decision;
+        DWORD index;
     } rows[] = {
-        {"no subkeys", {}, FakeRegistry::kNever, ERROR_SUCCESS},
-        {"one byte over 1024", NamesFilling(kProviderListSize + 1), FakeRegistry::kNever, ERROR_SUCCESS},
+        {"no subkeys", {}, kNever, ERROR_SUCCESS, {}, kNoSubkeys, 0},
+        {"one byte over 1024", NamesFilling(kProviderListSize + 1), kNever, ERROR_SUCCESS, {}, kNamesTooLong, 3},
         {"one long name over 1024",
          {std::string(600, 'x'), std::string(600, 'y')},
-         FakeRegistry::kNever,
-         ERROR_SUCCESS},
-        {"first call refused", {"A", "B"}, 0, ERROR_ACCESS_DENIED},
-        {"fails after names", {"A", "B", "C"}, 2, ERROR_ACCESS_DENIED},
-        {"handle gone mid-way", {"A", "B"}, 1, ERROR_INVALID_HANDLE},
-        {"more data mid-way", {"A", "B"}, 1, ERROR_MORE_DATA},
+         kNever,
+         ERROR_SUCCESS,
+         {},
+         kNamesTooLong,
+         1},
+        {"first call refused", {"A", "B"}, 0, ERROR_ACCESS_DENIED, {}, kEnumerationFailed, 0},
+        {"fails after names", {"A", "B", "C"}, 2, ERROR_ACCESS_DENIED, {}, kEnumerationFailed, 2},
+        {"handle gone mid-way", {"A", "B"}, 1, ERROR_INVALID_HANDLE, {}, kEnumerationFailed, 1},
+        {"more data mid-way", {"A", "B"}, 1, ERROR_MORE_DATA, {}, kNamesTooLong, 1},
+        {"a name that opens nothing", {"A", "??"}, kNever, ERROR_SUCCESS, {{"??", ERROR_FILE_NOT_FOUND}},
+         kNameNotASubkey, 1},
+        {"the same name twice", {"??", "B", "??"}, kNever, ERROR_SUCCESS, {}, kNameNotASubkey, 2},
+        {"names equal but for ASCII case", {"Lodz", "lodz"}, kNever, ERROR_SUCCESS, {}, kNameNotASubkey, 1},
+        {"an empty name", {"A", ""}, kNever, ERROR_SUCCESS, {}, kNameNotASubkey, 1},
+        {"a path separator", {"A\\B", "A"}, kNever, ERROR_SUCCESS, {}, kNameNotASubkey, 0},
+        {"a NUL inside a name", {"B", std::string("C\0D", 3)}, kNever, ERROR_SUCCESS, {{"C", ERROR_ACCESS_DENIED}},
+         kNameNotASubkey, 1},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         ResetFakePlatform();
         g_registry.subkeys = row.subkeys;
+        g_registry.subkeyOpenFailures = row.openFailures;
         if (row.failWith != ERROR_SUCCESS)
             g_registry.enumerationFailures[row.failAt] = row.failWith;
 
@@ -100,6 +120,16 @@ TEST_F(ProviderOrder, LeavesTheValueUntouchedUnlessTheEnumerationIsComplete)
         EXPECT_EQ("RegCloseKey", g_registry.calls.back());
         EXPECT_EQ(0, g_registry.keysOpen);
         EXPECT_TRUE(g_messageBoxes.empty());
+
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "", 0, 0, &key));
+        OrderPlan plan;
+        PlanProviderOrder(key, &plan);
+        EXPECT_EQ(row.decision, plan.decision);
+        EXPECT_EQ(row.index, plan.index);
+        if (row.decision == kEnumerationFailed) {
+            EXPECT_EQ(row.failWith, plan.result);
+        }
     }
 }
 
@@ -124,11 +154,29 @@ TEST_F(ProviderOrder, AFailedWriteOrCloseIsPassedOverSilently)
 
         RepairProviderOrder();
 
-        EXPECT_EQ(Calls({"RegOpenKeyExA", "RegEnumKeyExA", "RegEnumKeyExA", "RegSetValueExA", "RegCloseKey"}),
+        EXPECT_EQ(Calls({"RegOpenKeyExA", "RegEnumKeyExA", "RegEnumKeyExA", "RegOpenKeyExA A", "RegCloseKey A",
+                         "RegSetValueExA", "RegCloseKey"}),
                   g_registry.calls);
         EXPECT_EQ(0, g_registry.keysOpen);
         EXPECT_TRUE(g_messageBoxes.empty());
     }
+}
+
+// A subkey whose permissions refuse the open is still there; each handle
+// that opened is closed before the next name is tried.
+TEST_F(ProviderOrder, ARefusedSubkeyOpenStillProvesTheName)
+{
+    g_registry.subkeys = {"A", "Locked", "B"};
+    g_registry.subkeyOpenFailures["Locked"] = ERROR_ACCESS_DENIED;
+
+    RepairProviderOrder();
+
+    EXPECT_EQ(Calls({"RegOpenKeyExA", "RegEnumKeyExA", "RegEnumKeyExA", "RegEnumKeyExA", "RegEnumKeyExA",
+                     "RegOpenKeyExA A", "RegCloseKey A", "RegOpenKeyExA Locked", "RegOpenKeyExA B", "RegCloseKey B",
+                     "RegSetValueExA", "RegCloseKey"}),
+              g_registry.calls);
+    EXPECT_EQ(MultiString(g_registry.subkeys), g_registry.writtenBytes);
+    EXPECT_EQ(0, g_registry.keysOpen);
 }
 
 TEST_F(ProviderOrder, TheBlockHoldsExactly1024BytesWithTheFinalNul)
@@ -222,9 +270,11 @@ TEST_F(ProviderOrderDeathTest, TheTaskEndsTheProcessWithZeroOnEveryPathWhateverT
         const char *report;
     } rows[] = {
         {"repaired", ERROR_SUCCESS, FakeRegistry::kNever, 1, 1, noArguments,
-         "calls: RegOpenKeyExA RegEnumKeyExA RegEnumKeyExA RegSetValueExA RegCloseKey order:3 boxes:0"},
+         "calls: RegOpenKeyExA RegEnumKeyExA RegEnumKeyExA RegOpenKeyExA A RegCloseKey A RegSetValueExA RegCloseKey "
+         "order:3 boxes:0"},
         {"arguments ignored", ERROR_SUCCESS, FakeRegistry::kNever, 1, 10, nineArguments,
-         "calls: RegOpenKeyExA RegEnumKeyExA RegEnumKeyExA RegSetValueExA RegCloseKey order:3 boxes:0"},
+         "calls: RegOpenKeyExA RegEnumKeyExA RegEnumKeyExA RegOpenKeyExA A RegCloseKey A RegSetValueExA RegCloseKey "
+         "order:3 boxes:0"},
         {"open failed", ERROR_ACCESS_DENIED, FakeRegistry::kNever, 1, 1, noArguments,
          "calls: RegOpenKeyExA unwritten boxes:1"},
         {"open failed, no box could be shown", ERROR_FILE_NOT_FOUND, FakeRegistry::kNever, 0, 1, noArguments,
