@@ -20,6 +20,9 @@ have() { command -v "$1" >/dev/null 2>&1; }
 wine32() { have wine && ! WINEDEBUG= wine --version 2>&1 | grep -q 'wine32 is missing'; }
 # Debian keeps the 64-bit loader off PATH, behind its wine wrapper.
 wine64() { have wine64 || [ -x /usr/lib/wine/wine64 ]; }
+# Where 32-bit programs cannot start (a kernel without ia32 emulation) the
+# Wine cases run on a 64-bit build, which takes the 64-bit mingw gcc.
+wine_lane() { WINEDEBUG=-all wine --version >/dev/null 2>&1 || have x86_64-w64-mingw32-g++; }
 mingw() { have i686-w64-mingw32-g++ || have clang++; }
 clang_mingw() { have clang++ && { have ld.lld || have lld; }; }
 compiles() { have "$1" && echo "$2" | "$1" -x c++ - -o /dev/null "${@:3}" >/dev/null 2>&1; }
@@ -51,6 +54,7 @@ needs=(
     "test|pefile|python3-pefile|python3-pefile|-"
     "test|gtest|g++ libgtest-dev|gcc-c++ gtest-devel|-"
     "test|have i686-w64-mingw32-g++|g++-mingw-w64-i686|mingw32-gcc-c++|-"
+    "test|wine_lane|g++-mingw-w64-x86-64|mingw64-gcc-c++|-"
     "test|clang_mingw|clang lld|clang lld|-"
     "test|libfuzzer|clang libclang-rt-$clang_major-dev|clang compiler-rt|-"
     "test|have llvm-profdata|llvm|llvm|-"
