@@ -1,5 +1,7 @@
 #include "shell.h"
 
+#include "../provider_order/dll_search.h"
+
 #include <stdlib.h>
 
 AppStartupStateRecord AppStartupState;
@@ -9,6 +11,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     AppStartupState.hInstance = hInstance;
     AppStartupState.hPrevInstance = hPrevInstance;
     AppStartupState.nCmdShow = nCmdShow;
+    ConfineDllSearch();
 
     // The task runs inside this frame, so the vector and its text live for
     // as long as the task can use them.

@@ -1,6 +1,8 @@
 #include "fake_platform.h"
 
 #include <ctype.h>
+#include <stdio.h>
+#include <strings.h>
 #include <string.h>
 
 FakeRegistry g_registry;
@@ -66,8 +68,34 @@ static LONG OpenSubkey(const char *name, REGSAM access, PHKEY result)
     return ERROR_FILE_NOT_FOUND;
 }
 
+static HMODULE const kKernel32 = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7C800000));
+
+static BOOL WINAPI FakeSetDefaultDllDirectories(DWORD directoryFlags)
+{
+    char call[64];
+    snprintf(call, sizeof call, "SetDefaultDllDirectories 0x%X", directoryFlags);
+    g_module.calls.push_back(call);
+    return 1;
+}
+
+HMODULE GetModuleHandleA(LPCSTR moduleName)
+{
+    g_module.calls.push_back(std::string("GetModuleHandleA ") + moduleName);
+    return strcasecmp(moduleName, "kernel32.dll") == 0 ? kKernel32 : NULL;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName)
+{
+    g_module.calls.push_back(std::string("GetProcAddress ") + procName);
+    if (module != kKernel32 || strcmp(procName, "SetDefaultDllDirectories") != 0 ||
+        !g_module.hasSetDefaultDllDirectories)
+        return NULL;
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(FakeSetDefaultDllDirectories));
+}
+
 DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size)
 {
+    g_module.calls.push_back("GetModuleFileNameA");
     if (g_module.fails) {
         memset(fileName, 0xBD, size);  // the platform promises nothing here
         return 0;

@@ -41,6 +41,8 @@ struct FakeModule {
     std::string path = "C:\\Program Files\\provider-order.exe";
     bool fails = false;                 // result 0, buffer left undefined
     bool unterminatedWhenFull = false;  // Windows XP: a full buffer gets no NUL
+    bool hasSetDefaultDllDirectories = true;  // Windows 8 on; Vista and 7 with an update
+    std::vector<std::string> calls;           // the loader's calls, in order, with arguments
 };
 
 struct ShownMessageBox {

@@ -26,6 +26,7 @@ typedef DWORD REGSAM;
 struct HINSTANCE__;
 typedef HINSTANCE__ *HINSTANCE;
 typedef HINSTANCE HMODULE;
+typedef intptr_t(WINAPI *FARPROC)();
 struct HKEY__;
 typedef HKEY__ *HKEY;
 typedef HKEY *PHKEY;
@@ -69,6 +70,8 @@ const LONG WS_CHILD = 0x40000000;
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
 
 BOOL IsDBCSLeadByte(BYTE testChar);
+HMODULE GetModuleHandleA(LPCSTR moduleName);
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);

@@ -19,6 +19,7 @@ struct ExpectedStart {
     int showCommand;
     std::vector<std::string> argv;
     bool returns = false;  // hand the process to the message loop
+    std::vector<std::string> loaderCalls;  // checked when not empty
 };
 
 ExpectedStart g_expected;
@@ -41,6 +42,11 @@ int TaskMain(int argc, char **argv)
     }
     if (argv[argc] != NULL)
         wrong += "argv[argc] not null; ";
+    if (!g_expected.loaderCalls.empty() && g_expected.loaderCalls != g_module.calls) {
+        wrong += "loader calls:";
+        for (const std::string &call : g_module.calls)
+            wrong += " [" + call + "]";
+    }
     if (!wrong.empty()) {
         fprintf(stderr, "%s\n", wrong.c_str());
         exit(1);
@@ -99,17 +105,45 @@ TEST_F(EntryDeathTest, HandsTheTaskItsStartUpValuesAndAVector)
         g_module.path = row.modulePath;
         g_module.fails = row.moduleFails;
         g_module.unterminatedWhenFull = row.unterminatedWhenFull;
-        g_expected = {kInstance, 5, row.argv};
+        g_expected = {kInstance, 5, row.argv, false, {}};
         std::string tail = row.tail;
 
         EXPECT_EXIT(WinMain(kInstance, NULL, &tail[0], 5), ::testing::ExitedWithCode(0), "");
     }
 }
 
+// DLL loading is confined before the entry does anything else, and only
+// where the platform can; without the call the start is as before.
+TEST_F(EntryDeathTest, ConfinesDllLoadingFirstWhereThePlatformCan)
+{
+    const struct {
+        const char *what;
+        bool hasCall;
+        std::vector<std::string> loaderCalls;
+    } rows[] = {
+        {"Windows 8 and later",
+         true,
+         {"GetModuleHandleA kernel32.dll", "GetProcAddress SetDefaultDllDirectories", "SetDefaultDllDirectories 0x800",
+          "GetModuleFileNameA"}},
+        {"Windows XP",
+         false,
+         {"GetModuleHandleA kernel32.dll", "GetProcAddress SetDefaultDllDirectories", "GetModuleFileNameA"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        g_module.path = "C:\\tools\\provider-order.exe";
+        g_module.hasSetDefaultDllDirectories = row.hasCall;
+        g_expected = {kInstance, 1, {"C:\\tools\\provider-order.exe", "x"}, false, row.loaderCalls};
+        char tail[] = "x";
+
+        EXPECT_EXIT(WinMain(kInstance, NULL, tail, 1), ::testing::ExitedWithCode(0), "");
+    }
+}
+
 TEST_F(EntryDeathTest, ATaskThatReturnsLeavesTheProcessToTheMessageLoop)
 {
     g_module.path = "C:\\tools\\dialogs.exe";
-    g_expected = {kInstance, 10, {"C:\\tools\\dialogs.exe"}, true};
+    g_expected = {kInstance, 10, {"C:\\tools\\dialogs.exe"}, true, {}};
     g_queue = {{1, MessageTo(0, 0x0400)}, Quit(3)};
     char tail[] = "";
 
