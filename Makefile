@@ -2,10 +2,14 @@
 # `make test` runs every test. Each target first installs what it needs and
 # the machine lacks, and nothing more.
 
-.PHONY: all exe demo test dist bench fuzz sanitize lint coverage memcheck clean
+.PHONY: all exe wine-exe demo test dist bench fuzz sanitize lint coverage memcheck clean
 
 # The gcc cross build where there is a mingw-w64 gcc, else the clang one.
 PRESET ?= $(if $(shell command -v i686-w64-mingw32-g++),win32,win32-clang)
+
+# Where 32-bit programs cannot start under Wine (a kernel without ia32
+# emulation), the demo and the bench run the 64-bit build of the same sources.
+WINE_PRESET = $(if $(shell WINEDEBUG=-all wine --version 2>/dev/null),$(PRESET),win64-wine)
 
 all: exe
 
@@ -16,7 +20,8 @@ exe:
 
 demo: exe
 	@scripts/install-deps.sh demo
-	@scripts/demo.sh build/$(PRESET)
+	@$(MAKE) --no-print-directory wine-exe
+	@scripts/demo.sh build/$(WINE_PRESET)
 
 test:
 	@scripts/install-deps.sh test
@@ -57,7 +62,12 @@ dist: exe
 
 bench: exe
 	@scripts/install-deps.sh demo
-	@scripts/bench.sh build/$(PRESET)
+	@$(MAKE) --no-print-directory wine-exe
+	@scripts/bench.sh build/$(WINE_PRESET)
+
+wine-exe:
+	@[ "$(WINE_PRESET)" = "$(PRESET)" ] || { cmake --preset $(WINE_PRESET) >/dev/null && \
+		cmake --build --preset $(WINE_PRESET) --target provider-order >/dev/null; }
 
 clean:
 	rm -rf build dist

@@ -29,7 +29,7 @@ seed() {
             printf '[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Providers\\Print Provider %02d]\r\n\r\n' "$i"
         done
     } >"$work/seed.reg"
-    wine reg import "$(winepath -w "$work/seed.reg")" >/dev/null 2>&1
+    wine reg import "$(wine winepath -w "$work/seed.reg")" >/dev/null 2>&1
 }
 
 # Registry calls made by the program's own code: the thread that opens the
@@ -37,7 +37,7 @@ seed() {
 count_calls() {
     local trace=$1 pattern=$2 thread
     thread=$(grep -m1 -E "$pattern" "$trace" | cut -d: -f1)
-    grep -E "^$thread:Call (advapi32|kernelbase)\.Reg[A-Za-z]*\(.*ret=004" "$trace" | wc -l
+    grep -E "^$thread:Call (advapi32|kernelbase)\.Reg[A-Za-z]*\(.*ret=(004|1400)[0-9a-f]{5}\b" "$trace" | wc -l
 }
 
 median_ms() {
@@ -61,13 +61,14 @@ for count in 2 10 30; do
     seed "$count"
     order=$(joined_subkeys "$key")
     WINEDEBUG=+relay wine "$exe" 2>"$work/tool.trace" || true
-    tool_calls=$(count_calls "$work/tool.trace" 'Call advapi32\.RegOpenKeyExA\(80000002,.*Print\\\\Providers')
+    tool_calls=$(count_calls "$work/tool.trace" 'Call advapi32\.RegOpenKeyExA\((ffffffff)?80000002,.*Print\\\\Providers')
     WINEDEBUG=+relay wine reg add "$key" /v Order /t REG_MULTI_SZ /d "$order" /f 2>"$work/reg.trace" >/dev/null || true
-    reg_calls=$(count_calls "$work/reg.trace" 'Call advapi32\.Reg(Create|Open)KeyExW\(80000002,.*Print\\\\Providers')
+    reg_calls=$(count_calls "$work/reg.trace" 'Call advapi32\.Reg(Create|Open)KeyExW\((ffffffff)?80000002,.*Print\\\\Providers')
     tool_ms=$(median_ms wine "$exe")
     reg_ms=$(median_ms wine reg add "$key" /v Order /t REG_MULTI_SZ /d "$order" /f)
     ratio=$(awk -v a="$tool_ms" -v b="$reg_ms" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
     echo "| $count | $tool_calls | $reg_calls | $tool_ms | $reg_ms | $ratio |"
 done
 echo
-echo "floor for the tool: open, one enumeration per provider and the last, write, close = providers + 4"
+echo "floor for the tool: open, one enumeration per provider and the last, an open and a close per"
+echo "provider to prove its name, write, close = 3 x providers + 4"

@@ -54,7 +54,7 @@ needs=(
     "test|pefile|python3-pefile|python3-pefile|-"
     "test|gtest|g++ libgtest-dev|gcc-c++ gtest-devel|-"
     "test|have i686-w64-mingw32-g++|g++-mingw-w64-i686|mingw32-gcc-c++|-"
-    "test|wine_lane|g++-mingw-w64-x86-64|mingw64-gcc-c++|-"
+    "demo|wine_lane|g++-mingw-w64-x86-64|mingw64-gcc-c++|-"
     "test|clang_mingw|clang lld|clang lld|-"
     "test|libfuzzer|clang libclang-rt-$clang_major-dev|clang compiler-rt|-"
     "test|have llvm-profdata|llvm|llvm|-"
