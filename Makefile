@@ -16,7 +16,7 @@ all: exe
 exe:
 	@scripts/install-deps.sh exe
 	cmake --preset $(PRESET)
-	cmake --build --preset $(PRESET) --target provider-order
+	cmake --build --preset $(PRESET) --target provider-order provider-order-check
 
 demo: exe
 	@scripts/install-deps.sh demo
@@ -56,8 +56,8 @@ coverage:
 # What an administrator copies, with its checksum to verify it by.
 dist: exe
 	rm -rf dist && mkdir -p dist
-	cp build/$(PRESET)/provider-order.exe dist/
-	cd dist && sha256sum provider-order.exe > SHA256SUMS
+	cp build/$(PRESET)/provider-order.exe build/$(PRESET)/provider-order-check.exe dist/
+	cd dist && sha256sum provider-order.exe provider-order-check.exe > SHA256SUMS
 	@cat dist/SHA256SUMS
 
 bench: exe

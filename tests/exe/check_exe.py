@@ -1,9 +1,11 @@
 #!/usr/bin/python3
-"""Checks over the built provider-order.exe: what an administrator copies to
-a Windows machine must start there and do no more than it says.
+"""Checks over the built provider-order.exe and provider-order-check.exe:
+what an administrator copies to a Windows machine must start there and do
+no more than it says.
 
     check_exe.py EXE GROUP    GROUP is format, imports, resources or size
 """
+import os
 import sys
 import xml.etree.ElementTree as ET
 
@@ -11,11 +13,27 @@ import pefile
 
 SIZE_BUDGET = 19 * 1024
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll"}
-# Exactly the registry and window calls the program makes.
-EXPECTED_CALLS = {
-    "advapi32.dll": {"RegOpenKeyExA", "RegEnumKeyExA", "RegSetValueExA", "RegCloseKey"},
-    "user32.dll": {"MessageBoxA", "GetMessageA", "TranslateMessage", "DispatchMessageA",
-                   "GetParent", "GetWindowLongA", "SendMessageA", "IsDialogMessageA"},
+# For each program: its subsystem (2 GUI, 3 console), exactly the registry
+# and window calls it makes, and the execution level its manifest asks for.
+# The checker reads: no call of its can write, create or delete.
+PROGRAMS = {
+    "provider-order.exe": {
+        "subsystem": 2,
+        "calls": {
+            "advapi32.dll": {"RegOpenKeyExA", "RegEnumKeyExA", "RegSetValueExA", "RegCloseKey"},
+            "user32.dll": {"MessageBoxA", "GetMessageA", "TranslateMessage", "DispatchMessageA",
+                           "GetParent", "GetWindowLongA", "SendMessageA", "IsDialogMessageA"},
+        },
+        "level": "requireAdministrator",
+    },
+    "provider-order-check.exe": {
+        "subsystem": 3,
+        "calls": {
+            "advapi32.dll": {"RegOpenKeyExA", "RegEnumKeyExA", "RegQueryValueExA", "RegCloseKey"},
+            "user32.dll": None,
+        },
+        "level": "asInvoker",
+    },
 }
 SUPPORTED_OS = {
     "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  # Vista
@@ -29,6 +47,10 @@ ASM_V2 = "{urn:schemas-microsoft-com:asm.v2}"
 COMPAT = "{urn:schemas-microsoft-com:compatibility.v1}"
 
 failures = []
+
+
+def program(path):
+    return PROGRAMS[os.path.basename(path)]
 
 
 def check(passed, what):
@@ -49,7 +71,8 @@ def check_format(pe, path):
     header = pe.OPTIONAL_HEADER
     check(header.Magic == 0x10B, "PE32")
     check(pe.FILE_HEADER.Machine == 0x14C, "Intel 80386")
-    check(header.Subsystem == 2, "Windows GUI subsystem")
+    subsystem = program(path)["subsystem"]
+    check(header.Subsystem == subsystem, "subsystem %d" % subsystem)
     check((header.MajorSubsystemVersion, header.MinorSubsystemVersion) == (5, 1),
           "subsystem version 5.1, so Windows XP loads it")
     check((header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion) == (5, 1),
@@ -64,8 +87,8 @@ def check_imports(pe, path):
     check(not wide, "no ...W variant: %s" % wide)
     check("SetDefaultDllDirectories" not in table.get("kernel32.dll", ()),
           "SetDefaultDllDirectories looked up, not imported, so that XP and an unpatched 7 start")
-    for dll, expected in EXPECTED_CALLS.items():
-        check(table.get(dll) == expected, "%s calls exactly %s: %s" % (dll, sorted(expected),
+    for dll, expected in program(path)["calls"].items():
+        check(table.get(dll) == expected, "%s calls exactly %s: %s" % (dll, sorted(expected or ()),
                                                                      sorted(table.get(dll, ()))))
 
 
@@ -77,7 +100,8 @@ def check_resources(pe, path):
             strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
     if getattr(pe, "VS_FIXEDFILEINFO", None):
         fixed = pe.VS_FIXEDFILEINFO[0]
-    check(strings.get("OriginalFilename") == "provider-order.exe", "OriginalFilename provider-order.exe")
+    name = os.path.basename(path)
+    check(strings.get("OriginalFilename") == name, "OriginalFilename " + name)
     check(bool(strings.get("ProductName")) and bool(strings.get("FileDescription")),
           "product name and description")
     version = strings.get("FileVersion", "")
@@ -99,12 +123,13 @@ def check_resources(pe, path):
     check(root.tag == ASM_V1 + "assembly", "an asm.v1 assembly")
     level = root.find("%strustInfo/%ssecurity/%srequestedPrivileges/%srequestedExecutionLevel"
                       % (ASM_V2, ASM_V2, ASM_V2, ASM_V2))
-    check(level is not None and level.get("level") == "requireAdministrator" and level.get("uiAccess") == "false",
-          "requireAdministrator, uiAccess false, in trustInfo of the asm.v2 namespace that XP loads")
+    wanted = program(path)["level"]
+    check(level is not None and level.get("level") == wanted and level.get("uiAccess") == "false",
+          wanted + ", uiAccess false, in trustInfo of the asm.v2 namespace that XP loads")
     identity = root.find(ASM_V1 + "assemblyIdentity")
     check(identity is not None and identity.get("version", "").startswith(version + "."),
           "assemblyIdentity carries the version")
-    found = {os.get("Id") for os in root.iter(COMPAT + "supportedOS")}
+    found = {entry.get("Id") for entry in root.iter(COMPAT + "supportedOS")}
     check(found == SUPPORTED_OS, "supportedOS Vista to 10/11")
     # XP's manifest parser rejects an element that declares a namespace twice.
     for element in data.decode().split("<")[1:]:

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the exe twice from copies of the same sources in two unrelated
+# Builds both exes twice from copies of the same sources in two unrelated
 # folders and compares the bytes: nothing of the date, the folder or the
 # machine may reach the exe.
 #
@@ -12,9 +12,10 @@ exes=()
 for tree in first "second/placed elsewhere"; do
     copy="$work/$tree/src"
     "$(dirname "$0")/copy_sources.sh" "$source_dir" "$copy"
-    (cd "$copy" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" --target provider-order >/dev/null)
-    exes+=("$copy/build/$preset/provider-order.exe")
+    (cd "$copy" && cmake --preset "$preset" >/dev/null &&
+        cmake --build --preset "$preset" --target provider-order provider-order-check >/dev/null)
+    exes+=("$copy/build/$preset/provider-order.exe" "$copy/build/$preset/provider-order-check.exe")
 done
 
 sha256sum "${exes[@]}" | sed "s|$work/||"
-cmp "${exes[@]}" && echo "identical"
+cmp "${exes[0]}" "${exes[2]}" && cmp "${exes[1]}" "${exes[3]}" && echo "identical"

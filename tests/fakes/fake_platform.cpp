@@ -2,8 +2,8 @@
 
 #include <ctype.h>
 #include <stdio.h>
-#include <strings.h>
 #include <string.h>
+#include <strings.h>
 
 FakeRegistry g_registry;
 FakeModule g_module;

@@ -18,10 +18,10 @@ struct FakeRegistry {
     // Script.
     LONG openResult = ERROR_SUCCESS;
     std::vector<std::string> subkeys;
-    std::map<DWORD, LONG> enumerationFailures;  // index -> result
+    std::map<DWORD, LONG> enumerationFailures;       // index -> result
     std::map<std::string, LONG> subkeyOpenFailures;  // name -> result
-    DWORD lengthOverstatedAt = kNever;          // succeeds, claiming the whole room
-    LONG setValueResult = ERROR_SUCCESS;        // not ERROR_SUCCESS: nothing stored
+    DWORD lengthOverstatedAt = kNever;               // succeeds, claiming the whole room
+    LONG setValueResult = ERROR_SUCCESS;             // not ERROR_SUCCESS: nothing stored
     LONG closeResult = ERROR_SUCCESS;
 
     // Record.
@@ -39,8 +39,8 @@ struct FakeRegistry {
 
 struct FakeModule {
     std::string path = "C:\\Program Files\\provider-order.exe";
-    bool fails = false;                 // result 0, buffer left undefined
-    bool unterminatedWhenFull = false;  // Windows XP: a full buffer gets no NUL
+    bool fails = false;                       // result 0, buffer left undefined
+    bool unterminatedWhenFull = false;        // Windows XP: a full buffer gets no NUL
     bool hasSetDefaultDllDirectories = true;  // Windows 8 on; Vista and 7 with an update
     std::vector<std::string> calls;           // the loader's calls, in order, with arguments
 };

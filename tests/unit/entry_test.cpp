@@ -18,7 +18,7 @@ struct ExpectedStart {
     HINSTANCE instance;
     int showCommand;
     std::vector<std::string> argv;
-    bool returns = false;  // hand the process to the message loop
+    bool returns = false;                  // hand the process to the message loop
     std::vector<std::string> loaderCalls;  // checked when not empty
 };
 

@@ -225,6 +225,98 @@ ToolRun RunTool(const std::string &tail)
     return run;
 }
 
+struct CheckerRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out;
+    std::string err;
+};
+
+// Everything a pipe holds once its writer has gone.
+std::string Drain(HANDLE pipe)
+{
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(pipe, buffer, sizeof buffer, &got, NULL) && got > 0)
+        text.append(buffer, got);
+    return text;
+}
+
+// The subkeys and Order, to show that a run changed neither.
+std::string RegistrySnapshot()
+{
+    std::string names;
+    for (const std::string &name : EnumeratedWideNames())
+        names += name + '\n';
+    return names + "|" + ReadOrder();
+}
+
+// Runs the checker with standard output and error on pipes, and checks
+// that the registry is byte for byte as it was.
+CheckerRun RunChecker(const std::string &tail = "")
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, sizeof path);
+    strcpy(strrchr(path, '\\') + 1, "provider-order-check.exe");
+    std::string commandLine = std::string("\"") + path + "\"" + (tail.empty() ? "" : " " + tail);
+    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    writable.push_back('\0');
+
+    const std::string before = RegistrySnapshot();
+    CheckerRun run;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    CreatePipe(&outRead, &outWrite, &inherit, 65536);
+    CreatePipe(&errRead, &errWrite, &inherit, 65536);
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = NULL;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    PROCESS_INFORMATION process = {};
+    const BOOL started =
+        CreateProcessA(path, &writable[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &startup, &process);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    if (started) {
+        if (WaitForSingleObject(process.hProcess, kToolTimeoutMs) != WAIT_OBJECT_0)
+            TerminateProcess(process.hProcess, 99);
+        GetExitCodeProcess(process.hProcess, &run.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        run.out = Drain(outRead);
+        run.err = Drain(errRead);
+    } else {
+        printf("  CreateProcess failed: %lu\n", GetLastError());
+    }
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+    CHECK(RegistrySnapshot() == before);
+    return run;
+}
+
+bool StartsWith(const std::string &text, const char *prefix)
+{
+    return text.compare(0, strlen(prefix), prefix) == 0;
+}
+
+bool Contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+void ExpectVerdict(const CheckerRun &run, DWORD exitCode, const char *firstWord)
+{
+    if (run.exitCode != exitCode || !StartsWith(run.out, firstWord))
+        printf("  expected %lu %s, got %lu: %s\n", exitCode, firstWord, run.exitCode, run.out.c_str());
+    CHECK(run.exitCode == exitCode);
+    CHECK(StartsWith(run.out, firstWord));
+    CHECK(run.err.empty());
+}
+
 void ExpectQuietSuccess(const ToolRun &run)
 {
     CHECK(run.finished);
@@ -369,6 +461,109 @@ void CodePageNamesRoundTrip()
     CHECK(ReadWideOrder() == MultiString(names));
 }
 
+// Each verdict of the checker, and that it changes nothing.
+void CheckerVerdicts()
+{
+    SeedProviders(kRealisticProviders);
+    SetOrder(MultiString({"Retired Provider", "LanMan Print Services"}));
+    CheckerRun run = RunChecker();
+    ExpectVerdict(run, 1, "stale");
+    CHECK(Contains(run.out, "now:\r\n  Retired Provider\r\n  LanMan Print Services\r\nafter:\r\n"));
+    CHECK(Contains(run.out, "  Internet Print Provider\r\n"));
+
+    ExpectQuietSuccess(RunTool(""));
+    ExpectVerdict(RunChecker(), 0, "current");
+
+    SeedProviders({"Dr\u00fccker"});
+    run = RunChecker();
+    ExpectVerdict(run, 1, "stale");
+    CHECK(Contains(run.out, "now: absent\r\nafter:\r\n  Dr\xfc"
+                            "cker\r\n"));  // ANSI bytes when redirected
+
+    SeedProviders({});
+    ExpectVerdict(RunChecker(), 2, "untouched");
+
+    SeedProviders(NamesFilling(1025));
+    run = RunChecker();
+    ExpectVerdict(run, 2, "untouched");
+    CHECK(Contains(run.out, "1025"));
+
+    SeedProviders({"A", "\u0394\u03c1\u03bf\u03bc\u03ad\u03b1\u03c2"});
+    run = RunChecker();
+    ExpectVerdict(run, 2, "untouched");
+    CHECK(Contains(run.out, "subkey 1"));
+
+    DeleteProviders();
+    run = RunChecker();
+    ExpectVerdict(run, 3, "unreadable");
+    CHECK(Contains(run.out, "error 2: "));
+}
+
+// Reading needs no more than the rights to read: a DACL that grants only
+// those still gets a verdict, one that refuses them gets "unreadable".
+void CheckerNeedsOnlyReadRights()
+{
+    SeedProviders(kRealisticProviders);
+    SetOrder(MultiString({"Stale"}));
+    CHECK(SetProvidersAccess(KEY_READ | WRITE_DAC));
+    ExpectVerdict(RunChecker(), 1, "stale");
+
+    CHECK(SetProvidersAccess(READ_CONTROL | WRITE_DAC));
+    const CheckerRun run = RunChecker();
+    ExpectVerdict(run, 3, "unreadable");
+    CHECK(Contains(run.out, "error 5: "));
+    CHECK(SetProvidersAccess(KEY_ALL_ACCESS));
+}
+
+void CheckerUsage()
+{
+    for (const char *help : {"/?", "-h", "--help"}) {
+        const CheckerRun run = RunChecker(help);
+        CHECK(run.exitCode == 0);
+        CHECK(StartsWith(run.out, "usage:"));
+        CHECK(run.err.empty());
+    }
+    for (const char *wrong : {"/x", "current", "/? /?"}) {
+        const CheckerRun run = RunChecker(wrong);
+        CHECK(run.exitCode == 4);
+        CHECK(run.out.empty());
+        CHECK(StartsWith(run.err, "usage:"));
+    }
+}
+
+// The checker says 1 exactly when the repair that follows changes Order,
+// and 0 right after that repair; 2 and 3 it says again.
+void CheckerAgreesWithTheRepair()
+{
+    const struct {
+        Names subkeys;
+        const char *order;  // NULL: absent
+        size_t orderSize;
+    } rows[] = {
+        {kRealisticProviders, "Stale\0\0", 7},
+        {{"A", "B"}, "A\0B\0\0", 5},
+        {{"A", "B"}, "B\0A\0\0", 5},
+        {{"A", "B"}, "A\0B\0", 4},
+        {{"A"}, NULL, 0},
+        {{"A", "\u0141\u00f3d\u017a"}, "A\0\0", 3},
+        {{}, "Kept\0\0", 6},
+        {NamesFilling(1025), "Stale\0\0", 7},
+    };
+    for (const auto &row : rows) {
+        SeedProviders(row.subkeys);
+        if (row.order != NULL)
+            SetOrder(std::string(row.order, row.orderSize));
+        const std::string before = ReadOrder();
+        const DWORD verdict = RunChecker().exitCode;
+        ExpectQuietSuccess(RunTool(""));
+        const bool changed = ReadOrder() != before;
+        CHECK(verdict == 0 || verdict == 1 || verdict == 2);
+        CHECK((verdict == 1) == changed);
+        const DWORD again = RunChecker().exitCode;
+        CHECK(again == (verdict == 2 ? 2u : 0u));
+    }
+}
+
 void ArgumentsChangeNothing()
 {
     SeedProviders(kRealisticProviders);
@@ -394,6 +589,10 @@ const struct {
     {"arguments-ignored", ArgumentsChangeNothing},
     {"names-outside-code-page", NamesOutsideTheCodePageLeaveOrderAsItWas},
     {"code-page-names-round-trip", CodePageNamesRoundTrip},
+    {"checker-verdicts", CheckerVerdicts},
+    {"checker-read-rights", CheckerNeedsOnlyReadRights},
+    {"checker-usage", CheckerUsage},
+    {"checker-agrees-with-repair", CheckerAgreesWithTheRepair},
 };
 
 }  // namespace
