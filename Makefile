@@ -2,7 +2,7 @@
 # `make test` runs every test. Each target first installs what it needs and
 # the machine lacks, and nothing more.
 
-.PHONY: all exe wine-exe demo test dist bench fuzz sanitize lint coverage memcheck clean
+.PHONY: all exe wine-exe demo test dist sign bench fuzz sanitize lint coverage memcheck clean
 
 # The gcc cross build where there is a mingw-w64 gcc, else the clang one.
 PRESET ?= $(if $(shell command -v i686-w64-mingw32-g++),win32,win32-clang)
@@ -59,6 +59,14 @@ dist: exe
 	cp build/$(PRESET)/provider-order.exe build/$(PRESET)/provider-order-check.exe dist/
 	cd dist && sha256sum provider-order.exe provider-order-check.exe > SHA256SUMS
 	@cat dist/SHA256SUMS
+
+# Signs dist/ with your organisation's certificate:
+#   make sign SIGN_PFX=cert.pfx SIGN_PASSWORD_FILE=pass.txt [SIGN_TIMESTAMP_URL=url]
+sign:
+	@SIGN_PFX="$(SIGN_PFX)" scripts/sign.sh --check
+	@$(MAKE) --no-print-directory dist
+	@SIGN_PFX="$(SIGN_PFX)" SIGN_PASSWORD_FILE="$(SIGN_PASSWORD_FILE)" SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" \
+		scripts/sign.sh dist
 
 bench: exe
 	@scripts/install-deps.sh demo
