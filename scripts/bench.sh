@@ -52,7 +52,12 @@ median_ms() {
 }
 
 size=$(stat -c %s "$exe")
-echo "provider-order.exe: $size bytes"
+# The optional header's magic, just past the PE signature and file header.
+pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+magic=$(od -An -tx2 -j$((pe_offset + 24)) -N2 "$exe" | tr -d ' ')
+build="the shipped 32-bit build"
+[ "$magic" = 020b ] && build="a 64-bit build of the same sources: 32-bit programs do not start on this Linux"
+echo "provider-order.exe: $size bytes, $build"
 echo "$(date -u +%Y-%m-%d), $(uname -m), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(wine --version), median of $runs runs"
 echo
 echo "| providers | tool: registry calls | reg add: registry calls | tool: median ms | reg add: median ms | tool / reg add |"
