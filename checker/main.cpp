@@ -179,8 +179,6 @@ Verdict Check(HKEY key)
     DWORD size = kOrderReadSize;
     DWORD type = REG_NONE;
     const LONG result = RegQueryValueExA(key, kOrderValueName, NULL, &type, reinterpret_cast<BYTE *>(order), &size);
-    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
-        size = 0;
     if (result == ERROR_SUCCESS && type == REG_MULTI_SZ && size == plan.list.size &&
         memcmp(order, plan.list.block, size) == 0) {
         Print("current: Order lists every provider subkey\r\n");
@@ -191,10 +189,14 @@ Verdict Check(HKEY key)
     Print("stale: the repair would rewrite Order\r\nnow:");
     if (result == ERROR_FILE_NOT_FOUND) {
         Print(" absent\r\n");
-    } else if (result != ERROR_SUCCESS) {
+    } else if (result == ERROR_MORE_DATA) {
         Print(" ");
         PrintNumber(size);
         Print(" bytes\r\n");
+    } else if (result != ERROR_SUCCESS) {
+        Print(" ");
+        PrintError(result);
+        Print("\r\n");
     } else if (type != REG_MULTI_SZ) {
         Print(" type ");
         PrintNumber(type);
