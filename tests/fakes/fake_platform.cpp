@@ -39,8 +39,7 @@ static bool IsSubkeyHandle(HKEY key)
     return offset >= 1 && offset <= g_registry.subkeys.size();
 }
 
-// The registry compares names without regard to case.
-static bool SameName(const std::string &left, const std::string &right)
+bool SameRegistryName(const std::string &left, const std::string &right)
 {
     if (left.size() != right.size())
         return false;
@@ -59,7 +58,7 @@ static LONG OpenSubkey(const char *name, REGSAM access, PHKEY result)
     if (failure != g_registry.subkeyOpenFailures.end())
         return failure->second;
     for (size_t index = 0; index < g_registry.subkeys.size(); ++index) {
-        if (SameName(g_registry.subkeys[index], name)) {
+        if (SameRegistryName(g_registry.subkeys[index], name)) {
             ++g_registry.keysOpen;
             *result = SubkeyHandle(index);
             return ERROR_SUCCESS;

@@ -58,6 +58,10 @@ extern FakeModule g_module;
 extern bool g_doubleByteCodePage;  // code page 932's lead bytes, not 1252's none
 extern std::vector<ShownMessageBox> g_messageBoxes;
 
+// Whether the registry takes two subkey names for one: it ignores case,
+// which the fakes model for ASCII letters.
+bool SameRegistryName(const std::string &left, const std::string &right);
+
 // Back to a well-behaved platform with nothing recorded.
 void ResetFakePlatform();
 

@@ -8,7 +8,6 @@
 #include "../../provider_order/provider_order.h"
 #include "../fakes/fake_platform.h"
 
-#include <ctype.h>
 #include <stdint.h>
 
 namespace {
@@ -27,17 +26,6 @@ struct Script {
     bool More() const { return at < end; }
     uint8_t Byte() { return at < end ? *at++ : 0; }
 };
-
-bool SameIgnoringAsciiCase(const std::string &left, const std::string &right)
-{
-    if (left.size() != right.size())
-        return false;
-    for (size_t at = 0; at < left.size(); ++at) {
-        if (tolower(static_cast<unsigned char>(left[at])) != tolower(static_cast<unsigned char>(right[at])))
-            return false;
-    }
-    return true;
-}
 
 void Require(bool condition)
 {
@@ -102,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             (failure != g_registry.subkeyOpenFailures.end() && failure->second == ERROR_FILE_NOT_FOUND))
             proven = false;
         for (size_t earlier = 0; earlier < index; ++earlier) {
-            if (SameIgnoringAsciiCase(collected[earlier], name))
+            if (SameRegistryName(collected[earlier], name))
                 proven = false;
         }
     }

@@ -100,25 +100,9 @@ std::string ReadOrder()
     return std::string(data, size);
 }
 
-// The subkey names in the order the registry itself enumerates them.
+// The subkey names in the order the registry itself enumerates them, and
+// the Order value, as the wide calls see them, in UTF-8.
 Names EnumeratedNames()
-{
-    Names names;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProviders, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    char name[MAX_PATH];
-    DWORD length = sizeof name;
-    for (DWORD i = 0; RegEnumKeyExA(key, i, name, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS; ++i) {
-        names.push_back(std::string(name, length));
-        length = sizeof name;
-    }
-    RegCloseKey(key);
-    return names;
-}
-
-// The subkey names and the Order value as the wide calls see them, in UTF-8.
-Names EnumeratedWideNames()
 {
     Names names;
     HKEY key;
@@ -144,6 +128,18 @@ std::string ReadWideOrder()
         type != REG_MULTI_SZ)
         return "absent or wrong type";
     return Utf8(data, static_cast<int>(size / sizeof(wchar_t)));
+}
+
+// The path of a program beside this one, and a writable command line that
+// starts it with the given tail.
+std::vector<char> CommandLine(const char *program, const std::string &tail, char (&path)[MAX_PATH])
+{
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    strcpy(strrchr(path, '\\') + 1, program);
+    const std::string text = std::string("\"") + path + "\"" + (tail.empty() ? "" : " " + tail);
+    std::vector<char> writable(text.begin(), text.end());
+    writable.push_back('\0');
+    return writable;
 }
 
 struct ToolRun {
@@ -189,13 +185,7 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM context)
 ToolRun RunTool(const std::string &tail)
 {
     char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, sizeof path);
-    char *slash = strrchr(path, '\\');
-    strcpy(slash + 1, "provider-order.exe");
-
-    std::string commandLine = std::string("\"") + path + "\"" + (tail.empty() ? "" : " " + tail);
-    std::vector<char> writable(commandLine.begin(), commandLine.end());
-    writable.push_back('\0');
+    std::vector<char> writable = CommandLine("provider-order.exe", tail, path);
 
     ToolRun run;
     STARTUPINFOA startup = {};
@@ -246,7 +236,7 @@ std::string Drain(HANDLE pipe)
 std::string RegistrySnapshot()
 {
     std::string names;
-    for (const std::string &name : EnumeratedWideNames())
+    for (const std::string &name : EnumeratedNames())
         names += name + '\n';
     return names + "|" + ReadOrder();
 }
@@ -256,11 +246,7 @@ std::string RegistrySnapshot()
 CheckerRun RunChecker(const std::string &tail = "")
 {
     char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, sizeof path);
-    strcpy(strrchr(path, '\\') + 1, "provider-order-check.exe");
-    std::string commandLine = std::string("\"") + path + "\"" + (tail.empty() ? "" : " " + tail);
-    std::vector<char> writable(commandLine.begin(), commandLine.end());
-    writable.push_back('\0');
+    std::vector<char> writable = CommandLine("provider-order-check.exe", tail, path);
 
     const std::string before = RegistrySnapshot();
     CheckerRun run;
@@ -456,7 +442,7 @@ void CodePageNamesRoundTrip()
     SeedProviders({"Dr\u00fccker", "\u20acuro", "LanMan Print Services"});
     SetOrder(MultiString({"Stale"}));
     ExpectQuietSuccess(RunTool(""));
-    const Names names = EnumeratedWideNames();
+    const Names names = EnumeratedNames();
     CHECK(names.size() == 3);
     CHECK(ReadWideOrder() == MultiString(names));
 }
