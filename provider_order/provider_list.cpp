@@ -100,7 +100,7 @@ DWORD FindUnprovenName(HKEY key, const ProviderList *list)
     }
     // A name with a NUL inside reads as more names than were counted, so
     // the walk ends short of the final NUL.
-    if (list->count > 0 && name != list->block + list->size - 1)
+    if (name != list->block + list->size - 1)
         return list->count - 1;
     return list->count;
 }

@@ -32,7 +32,14 @@ TEST_F(ProviderOrder, WritesEveryNameInEnumerationOrder)
         {"names with spaces", {" lead", "in side", "trail "}, false},
         {"exact fit: 1024 bytes with the final NUL", NamesFilling(kProviderListSize), false},
         {"a double-byte letter whose trail byte is a backslash's", {"\x95\x5C", "A"}, true},
-        {"double-byte letters whose trail bytes differ as ASCII case does", {"\x83\x41", "\x83\x61"}, true},
+        {"double-byte letters whose trail bytes differ as ASCII case does",
+         {"\x83\x41", "\x83\x61",
+          "\x83\x41"
+          "B"},
+         true},
+        {"double-byte letters apart by their lead bytes, and a lone lead byte",
+         {"\x83\x41", "\x84\x41", "A\x83"},
+         true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
