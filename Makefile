@@ -2,7 +2,7 @@
 # `make test` runs every test. Each target first installs what it needs and
 # the machine lacks, and nothing more.
 
-.PHONY: all exe wine-exe demo test dist sign bench fuzz sanitize lint coverage memcheck clean
+.PHONY: all exe wine-exe demo demo-run bench-run test dist sign bench fuzz sanitize lint coverage memcheck clean
 
 # The gcc cross build where there is a mingw-w64 gcc, else the clang one.
 PRESET ?= $(if $(shell command -v i686-w64-mingw32-g++),win32,win32-clang)
@@ -18,9 +18,12 @@ exe:
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET) --target provider-order provider-order-check
 
+# The runs are sub-makes, so that WINE_PRESET is worked out once Wine is in.
 demo: exe
 	@scripts/install-deps.sh demo
-	@$(MAKE) --no-print-directory wine-exe
+	@$(MAKE) --no-print-directory demo-run
+
+demo-run: wine-exe
 	@scripts/demo.sh build/$(WINE_PRESET)
 
 test:
@@ -70,12 +73,14 @@ sign:
 
 bench: exe
 	@scripts/install-deps.sh demo
-	@$(MAKE) --no-print-directory wine-exe
+	@$(MAKE) --no-print-directory bench-run
+
+bench-run: wine-exe
 	@scripts/bench.sh build/$(WINE_PRESET)
 
 wine-exe:
 	@[ "$(WINE_PRESET)" = "$(PRESET)" ] || { cmake --preset $(WINE_PRESET) >/dev/null && \
-		cmake --build --preset $(WINE_PRESET) --target provider-order >/dev/null; }
+		cmake --build --preset $(WINE_PRESET) --target provider-order provider-order-check >/dev/null; }
 
 clean:
 	rm -rf build dist

@@ -4,6 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe="$root/${1:-build/win32}/provider-order.exe"
+checker="$root/${1:-build/win32}/provider-order-check.exe"
 . "$root/scripts/wine-env.sh"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 
@@ -18,8 +19,12 @@ echo
 echo "providers (subkeys):"
 wine reg query "$key" | tr -d '\r' | grep '^HKEY_LOCAL_MACHINE.*Providers\\' | sed 's/.*\\/    /'
 echo "Order before: $(shown_order "$key")"
+# The checker's exit code is its verdict (1: stale), not a failure here.
+say_verdict() { echo "provider-order-check.exe says: $(wine "$checker" | head -n 1 | tr -d '\r' || true)"; }
+say_verdict
 status=0
 wine "$exe" || status=$?
 echo "provider-order.exe exited with $status"
 wineserver -w
 echo "Order after:  $(shown_order "$key")"
+say_verdict

@@ -49,7 +49,7 @@ needs=(
     "exe|have make|make|make|make"
     "exe|mingw|g++-mingw-w64-i686|mingw32-gcc-c++|mingw-w64-i686-gcc"
     "demo|wine32|wine wine32:i386|wine|-"
-    "test|wine64|wine64|wine|-"
+    "demo|wine64|wine64|wine|-"
     "test|have Xvfb|xvfb|xorg-x11-server-Xvfb|-"
     "test|pefile|python3-pefile|python3-pefile|-"
     "test|gtest|g++ libgtest-dev|gcc-c++ gtest-devel|-"
