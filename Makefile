@@ -9,7 +9,7 @@ PRESET ?= $(if $(shell command -v i686-w64-mingw32-g++),win32,win32-clang)
 
 # Where 32-bit programs cannot start under Wine (a kernel without ia32
 # emulation), the demo and the bench run the 64-bit build of the same sources.
-WINE_PRESET = $(if $(shell WINEDEBUG=-all wine --version 2>/dev/null),$(PRESET),win64-wine)
+WINE_PRESET = $(if $(filter win64,$(shell . scripts/wine-env.sh && echo $$WINE_DEFAULT_ARCH)),win64-wine,$(PRESET))
 
 all: exe
 

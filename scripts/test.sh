@@ -68,7 +68,8 @@ run_ctest win32-clang
 # A kernel built or booted without 32-bit support cannot start 32-bit Wine;
 # the cases then run on a 64-bit build of the same sources, so that they
 # still run on Wine's real registry.
-if ! WINEDEBUG=-all wine --version >/dev/null 2>&1; then
+. scripts/wine-env.sh
+if [ "$WINE_DEFAULT_ARCH" = win64 ]; then
     echo "== 32-bit programs do not start on this Linux: the Wine cases run on the 64-bit build"
     run_ctest win64-wine
 fi
