@@ -15,11 +15,14 @@ level=${1:-test}
 cd "$(dirname "$0")/.."
 
 have() { command -v "$1" >/dev/null 2>&1; }
+# A probe is never named like the command it looks for: `command -v` finds
+# shell functions too, so the probe would always find itself.
 # Debian's wine runs 32-bit programs only with wine32 (from i386 multiarch);
 # without it the wrapper says so.
-wine32() { have wine && ! WINEDEBUG= wine --version 2>&1 | grep -q 'wine32 is missing'; }
-# Debian keeps the 64-bit loader off PATH, behind its wine wrapper.
-wine64() { have wine64 || [ -x /usr/lib/wine/wine64 ]; }
+wine32_loader() { have wine && ! WINEDEBUG= wine --version 2>&1 | grep -q 'wine32 is missing'; }
+# Debian keeps the 64-bit loader off PATH, behind its wine wrapper. The WoW64
+# case needs it even where 32-bit programs start: it makes a 64-bit prefix.
+wine64_loader() { have wine64 || [ -x /usr/lib/wine/wine64 ]; }
 # Where 32-bit programs cannot start (a kernel without ia32 emulation) the
 # Wine cases run on a 64-bit build, which takes the 64-bit mingw gcc.
 wine_lane() { WINEDEBUG=-all wine --version >/dev/null 2>&1 || have x86_64-w64-mingw32-g++; }
@@ -48,8 +51,8 @@ needs=(
     "exe|have cmake|cmake|cmake|mingw-w64-i686-cmake"
     "exe|have make|make|make|make"
     "exe|mingw|g++-mingw-w64-i686|mingw32-gcc-c++|mingw-w64-i686-gcc"
-    "demo|wine32|wine wine32:i386|wine|-"
-    "demo|wine64|wine64|wine|-"
+    "demo|wine32_loader|wine wine32:i386|wine|-"
+    "demo|wine64_loader|wine64|wine|-"
     "test|have Xvfb|xvfb|xorg-x11-server-Xvfb|-"
     "test|pefile|python3-pefile|python3-pefile|-"
     "test|gtest|g++ libgtest-dev|gcc-c++ gtest-devel|-"
