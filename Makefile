@@ -34,8 +34,8 @@ test:
 FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/install-deps.sh test
-	cmake --preset fuzz && cmake --build --preset fuzz
-	FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset fuzz
+	cmake --preset fuzz -DFUZZ_SECONDS=$(FUZZ_SECONDS) && cmake --build --preset fuzz
+	ctest --preset fuzz
 
 # The unit tests under AddressSanitizer and UndefinedBehaviorSanitizer
 # (the native preset always builds them so).

@@ -20,11 +20,15 @@ use_wine_prefix() {
     export WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
-# The same, made afresh: anything an earlier run left there is gone.
+# The same, made afresh: anything an earlier run left there is gone. A
+# program that crashes gets winedbg, which by default shows a dialog and
+# waits for a click that never comes on a virtual display: here it prints
+# Wine's crash line and a backtrace, and the program ends.
 fresh_wine_prefix() {
     use_wine_prefix "$@"
     rm -rf "$WINEPREFIX"
     wine wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
 }
 
 # The subkey names of KEY as reg enumerates them, joined by \0: the text
