@@ -4,8 +4,13 @@
 
 .PHONY: all exe wine-exe demo demo-run bench-run test dist sign bench fuzz sanitize lint coverage memcheck clean
 
-# The gcc cross build where there is a mingw-w64 gcc, else the clang one.
-PRESET ?= $(if $(shell command -v i686-w64-mingw32-g++),win32,win32-clang)
+# The cross build: the gcc one where there is a mingw-w64 gcc or no
+# toolchain yet, else the clang one. install-deps names it with the probes
+# that decide what it installs, so the name holds before the install (a
+# fresh machine gets the gcc) as well as after.
+ifndef PRESET
+PRESET := $(shell scripts/install-deps.sh --preset)
+endif
 
 # Where 32-bit programs cannot start under Wine (a kernel without ia32
 # emulation), the demo and the bench run the 64-bit build of the same sources.

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Shows the repair on a throwaway Wine registry: a few realistic providers,
-# a stale Order, the value before and after one run of the tool.
+# a stale Order, the value before and after one run of the tool. The
+# prefix is made in the build folder that holds the exes.
+#
+#   demo.sh [BUILD_DIR]     default build/win32
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-exe="$root/${1:-build/win32}/provider-order.exe"
-checker="$root/${1:-build/win32}/provider-order-check.exe"
+build=$(cd "${1:-build/win32}" && pwd)
+exe="$build/provider-order.exe"
+checker="$build/provider-order-check.exe"
 . "$root/scripts/wine-env.sh"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 
-echo "making a throwaway Wine prefix in build/demo-prefix ..."
-fresh_wine_prefix "$root/build/demo-prefix"
+echo "making a throwaway Wine prefix in ${build#"$root/"}/demo-prefix ..."
+fresh_wine_prefix "$build/demo-prefix"
 
 wine reg add "$key\\LanMan Print Services" /f >/dev/null
 wine reg add "$key\\Internet Print Provider" /f >/dev/null

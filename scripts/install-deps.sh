@@ -5,6 +5,8 @@
 #   install-deps.sh exe    cmake, make and a mingw-w64 toolchain (gcc, or clang)
 #   install-deps.sh demo   that, and Wine able to run 32-bit programs
 #   install-deps.sh test   that, and everything the tests use (both toolchains)
+#   install-deps.sh --preset   prints the cross build that make exe uses once
+#                              its level is installed: the same probes decide
 #
 # Does nothing when all is there. With apt (Debian, Ubuntu) it installs what
 # is missing, as root or with sudo; elsewhere it names each missing tool with
@@ -26,9 +28,13 @@ wine64_loader() { have wine64 || [ -x /usr/lib/wine/wine64 ]; }
 # Where 32-bit programs cannot start (a kernel without ia32 emulation) the
 # Wine cases run on a 64-bit build, which takes the 64-bit mingw gcc.
 wine_lane() { WINEDEBUG=-all wine --version >/dev/null 2>&1 || have x86_64-w64-mingw32-g++; }
-mingw() { have i686-w64-mingw32-g++ || have clang++; }
-clang_mingw() { have clang++ && { have ld.lld || have lld; }; }
 compiles() { have "$1" && echo "$2" | "$1" -x c++ - -o /dev/null "${@:3}" >/dev/null 2>&1; }
+clang_mingw() { have clang++ && { have ld.lld || have lld; }; }
+# A clang that builds for Windows by itself, with headers and libraries of
+# its own (llvm-mingw). Debian's clang finds them only in the mingw-w64 gcc's
+# packages.
+clang_alone() { clang_mingw && compiles clang++ '#include <windows.h>' --target=i686-w64-mingw32 -fsyntax-only; }
+mingw() { have i686-w64-mingw32-g++ || clang_alone; }
 gtest() { compiles g++ '#include <gtest/gtest.h>' -fsyntax-only; }
 libfuzzer() {
     compiles clang++ 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }' \
@@ -69,11 +75,17 @@ needs=(
     "test|have openssl|openssl|openssl|-"
 )
 case "$level" in
+--preset)
+    # gcc's build where there is its gcc or no toolchain yet (exe installs
+    # the gcc then), so the name holds before the install as after it.
+    if have i686-w64-mingw32-g++ || ! clang_alone; then echo win32; else echo win32-clang; fi
+    exit 0
+    ;;
 exe) levels="exe" ;;
 demo) levels="exe demo" ;;
 test) levels="exe demo test" ;;
 *)
-    echo "usage: install-deps.sh exe|demo|test" >&2
+    echo "usage: install-deps.sh exe|demo|test|--preset" >&2
     exit 2
     ;;
 esac
