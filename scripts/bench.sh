@@ -35,9 +35,9 @@ seed() {
 # Registry calls made by the program's own code: the thread that opens the
 # providers key, counting only calls that return into the program's image.
 count_calls() {
-    local trace=$1 pattern=$2 thread
+    local exe=$1 trace=$2 pattern=$3 thread
     thread=$(grep -m1 -E "$pattern" "$trace" | cut -d: -f1)
-    grep -E "^$thread:Call (advapi32|kernelbase)\.Reg[A-Za-z]*\(.*ret=(004|1400)[0-9a-f]{5}\b" "$trace" | wc -l
+    calls_into "$exe" "$trace" "^$thread:Call (advapi32|kernelbase)\.Reg[A-Za-z]*\(" | wc -l
 }
 
 median_ms() {
@@ -66,9 +66,9 @@ for count in 2 10 30; do
     seed "$count"
     order=$(joined_subkeys "$key")
     WINEDEBUG=+relay wine "$exe" 2>"$work/tool.trace" || true
-    tool_calls=$(count_calls "$work/tool.trace" 'Call advapi32\.RegOpenKeyExA\((ffffffff)?80000002,.*Print\\\\Providers')
+    tool_calls=$(count_calls "$exe" "$work/tool.trace" 'Call advapi32\.RegOpenKeyExA\((ffffffff)?80000002,.*Print\\\\Providers')
     WINEDEBUG=+relay wine reg add "$key" /v Order /t REG_MULTI_SZ /d "$order" /f 2>"$work/reg.trace" >/dev/null || true
-    reg_calls=$(count_calls "$work/reg.trace" 'Call advapi32\.Reg(Create|Open)KeyExW\((ffffffff)?80000002,.*Print\\\\Providers')
+    reg_calls=$(count_calls "$WINEPREFIX/drive_c/windows/system32/reg.exe" "$work/reg.trace" 'Call advapi32\.Reg(Create|Open)KeyExW\((ffffffff)?80000002,.*Print\\\\Providers')
     tool_ms=$(median_ms wine "$exe")
     reg_ms=$(median_ms wine reg add "$key" /v Order /t REG_MULTI_SZ /d "$order" /f)
     ratio=$(awk -v a="$tool_ms" -v b="$reg_ms" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')

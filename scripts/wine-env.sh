@@ -44,3 +44,31 @@ shown_order() {
     local key=$1 reg=${2:-reg}
     wine "$reg" query "$key" /v Order | tr -d '\r' | sed -n 's/^ *Order *REG_MULTI_SZ *//p'
 }
+
+# The addresses EXE occupies once loaded, "start end" in decimal, from its
+# PE header: the image base and the size of the image. Wine loads an exe
+# at its own base.
+image_range() {
+    local exe=$1 optional base size
+    optional=$(($(od -An -tu4 -j60 -N4 "$exe") + 24))
+    # The optional header's magic: 0x10b for PE32, 0x20b for PE32+, whose
+    # image base is 8 bytes and 4 bytes nearer.
+    if [ "$(od -An -tx2 -j$optional -N2 "$exe" | tr -d ' ')" = 010b ]; then
+        base=$(od -An -tu4 -j$((optional + 28)) -N4 "$exe" | tr -d ' ')
+    else
+        base=$(od -An -tu8 -j$((optional + 24)) -N8 "$exe" | tr -d ' ')
+    fi
+    size=$(od -An -tu4 -j$((optional + 56)) -N4 "$exe" | tr -d ' ')
+    echo "$base $((base + size))"
+}
+
+# The calls of a WINEDEBUG=+relay TRACE that match PATTERN and return into
+# EXE's own image, as grep -n shows them ("line:thread:Call ... ret=addr").
+calls_into() {
+    local exe=$1 trace=$2 pattern=$3 start end line ret
+    read -r start end <<<"$(image_range "$exe")"
+    grep -n -E "$pattern.* ret=[0-9a-f]+\$" "$trace" | while IFS= read -r line; do
+        ret=${line##*ret=}
+        if ((16#$ret >= start && 16#$ret < end)); then printf '%s\n' "$line"; fi
+    done
+}

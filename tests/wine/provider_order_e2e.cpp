@@ -19,7 +19,8 @@ namespace {
 const char kProviders[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Providers";
 const char kBoxText[] = "Can't Enumerate Registry for Print Providers";
 const char kBoxCaption[] = "info";
-const DWORD kToolTimeoutMs = 30000;
+// A run takes well under a second; this stays inside the case's own limit.
+const DWORD kToolTimeoutMs = 10000;
 
 typedef std::vector<std::string> Names;
 
@@ -41,18 +42,24 @@ bool RunningUnderWine()
     return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
 }
 
+// Conversions sized by the call itself, so that no name is ever cut short.
 std::wstring Wide(const std::string &utf8)
 {
-    wchar_t text[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, text, MAX_PATH);
+    const int size = static_cast<int>(utf8.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, NULL, 0);
+    std::wstring text(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0 && MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &text[0], length) != length)
+        text.clear();
     return text;
 }
 
 std::string Utf8(const wchar_t *text, int length)
 {
-    char bytes[4 * 1024];
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, bytes, sizeof bytes, NULL, NULL);
-    return std::string(bytes, size > 0 ? static_cast<size_t>(size) : 0);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, NULL, 0, NULL, NULL);
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0 && WideCharToMultiByte(CP_UTF8, 0, text, length, &bytes[0], size, NULL, NULL) != size)
+        bytes.clear();
+    return bytes;
 }
 
 // The providers key and everything under it, gone. Wide calls, since a
@@ -130,16 +137,39 @@ std::string ReadWideOrder()
     return Utf8(data, static_cast<int>(size / sizeof(wchar_t)));
 }
 
-// The path of a program beside this one, and a writable command line that
-// starts it with the given tail.
-std::vector<char> CommandLine(const char *program, const std::string &tail, char (&path)[MAX_PATH])
+// A program beside this one, and a writable command line that starts it
+// with the given tail. CreateProcess takes a path of fewer than MAX_PATH
+// characters: one that does not fit fails the case.
+struct ProgramStart {
+    bool fits = false;
+    std::string path;
+    std::vector<char> commandLine;
+};
+
+ProgramStart Beside(const char *program, const std::string &tail)
 {
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    strcpy(strrchr(path, '\\') + 1, program);
-    const std::string text = std::string("\"") + path + "\"" + (tail.empty() ? "" : " " + tail);
-    std::vector<char> writable(text.begin(), text.end());
-    writable.push_back('\0');
-    return writable;
+    ProgramStart start;
+    char self[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(NULL, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        printf("  this program's own path does not fit in MAX_PATH\n");
+        CHECK(false);
+        return start;
+    }
+    start.path.assign(self, length);
+    start.path.erase(start.path.rfind('\\') + 1);
+    start.path += program;
+    if (start.path.size() >= MAX_PATH) {
+        printf("  the path of %s takes %u characters, MAX_PATH is %d\n", program,
+               static_cast<unsigned>(start.path.size()), MAX_PATH);
+        CHECK(false);
+        return start;
+    }
+    const std::string text = "\"" + start.path + "\"" + (tail.empty() ? "" : " " + tail);
+    start.commandLine.assign(text.begin(), text.end());
+    start.commandLine.push_back('\0');
+    start.fits = true;
+    return start;
 }
 
 struct ToolRun {
@@ -184,14 +214,15 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM context)
 // box it shows, and waits for it to end.
 ToolRun RunTool(const std::string &tail)
 {
-    char path[MAX_PATH];
-    std::vector<char> writable = CommandLine("provider-order.exe", tail, path);
-
+    ProgramStart start = Beside("provider-order.exe", tail);
     ToolRun run;
+    if (!start.fits)
+        return run;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(path, &writable[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+    if (!CreateProcessA(start.path.c_str(), &start.commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                        &process)) {
         printf("  CreateProcess failed: %lu\n", GetLastError());
         return run;
     }
@@ -205,7 +236,7 @@ ToolRun RunTool(const std::string &tail)
         if (GetTickCount() - started > kToolTimeoutMs) {
             printf("  the tool did not end; terminated\n");
             TerminateProcess(process.hProcess, 99);
-            WaitForSingleObject(process.hProcess, INFINITE);
+            WaitForSingleObject(process.hProcess, kToolTimeoutMs);
             break;
         }
     }
@@ -221,15 +252,21 @@ struct CheckerRun {
     std::string err;
 };
 
-// Everything a pipe holds once its writer has gone.
-std::string Drain(HANDLE pipe)
-{
+// Reads a pipe on a thread of its own until its writer has gone, so that a
+// child that writes more than the pipe holds never waits on a full pipe.
+struct PipeReader {
+    HANDLE pipe;
     std::string text;
+};
+
+DWORD WINAPI ReadUntilClosed(void *context)
+{
+    PipeReader *reader = static_cast<PipeReader *>(context);
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &got, NULL) && got > 0)
-        text.append(buffer, got);
-    return text;
+    while (ReadFile(reader->pipe, buffer, sizeof buffer, &got, NULL) && got > 0)
+        reader->text.append(buffer, got);
+    return 0;
 }
 
 // The subkeys and Order, to show that a run changed neither.
@@ -245,17 +282,27 @@ std::string RegistrySnapshot()
 // that the registry is byte for byte as it was.
 CheckerRun RunChecker(const std::string &tail = "")
 {
-    char path[MAX_PATH];
-    std::vector<char> writable = CommandLine("provider-order-check.exe", tail, path);
-
-    const std::string before = RegistrySnapshot();
     CheckerRun run;
+    ProgramStart start = Beside("provider-order-check.exe", tail);
+    if (!start.fits)
+        return run;
+    const std::string before = RegistrySnapshot();
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
-    HANDLE outRead, outWrite, errRead, errWrite;
-    CreatePipe(&outRead, &outWrite, &inherit, 65536);
-    CreatePipe(&errRead, &errWrite, &inherit, 65536);
-    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    PipeReader out = {NULL, ""};
+    PipeReader err = {NULL, ""};
+    HANDLE outWrite = NULL;
+    HANDLE errWrite = NULL;
+    if (!CreatePipe(&out.pipe, &outWrite, &inherit, 0) || !CreatePipe(&err.pipe, &errWrite, &inherit, 0)) {
+        printf("  CreatePipe failed: %lu\n", GetLastError());
+        CHECK(false);
+        for (HANDLE handle : {out.pipe, outWrite, err.pipe, errWrite}) {
+            if (handle != NULL)
+                CloseHandle(handle);
+        }
+        return run;
+    }
+    SetHandleInformation(out.pipe, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(err.pipe, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -263,23 +310,46 @@ CheckerRun RunChecker(const std::string &tail = "")
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process = {};
-    const BOOL started =
-        CreateProcessA(path, &writable[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &startup, &process);
+    const BOOL started = CreateProcessA(start.path.c_str(), &start.commandLine[0], NULL, NULL, TRUE, CREATE_NO_WINDOW,
+                                        NULL, NULL, &startup, &process);
+    // The child holds its own copies: the pipes end when it does.
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     if (started) {
-        if (WaitForSingleObject(process.hProcess, kToolTimeoutMs) != WAIT_OBJECT_0)
+        HANDLE readers[] = {CreateThread(NULL, 0, ReadUntilClosed, &out, 0, NULL),
+                            CreateThread(NULL, 0, ReadUntilClosed, &err, 0, NULL)};
+        CHECK(readers[0] != NULL && readers[1] != NULL);
+        if (WaitForSingleObject(process.hProcess, kToolTimeoutMs) != WAIT_OBJECT_0) {
+            printf("  the checker did not end; terminated\n");
             TerminateProcess(process.hProcess, 99);
+            // Termination is asynchronous: the exit code is there once it ends.
+            WaitForSingleObject(process.hProcess, kToolTimeoutMs);
+        }
         GetExitCodeProcess(process.hProcess, &run.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
-        run.out = Drain(outRead);
-        run.err = Drain(errRead);
+        // A pipe still open after the child has gone (a grandchild holding
+        // it) would keep its reader waiting: its read is cancelled then, and
+        // the reader must be gone before its PipeReader is.
+        for (HANDLE reader : readers) {
+            if (reader == NULL)
+                continue;
+            if (WaitForSingleObject(reader, kToolTimeoutMs) != WAIT_OBJECT_0) {
+                printf("  a pipe stayed open after the checker ended\n");
+                CHECK(false);
+                CancelSynchronousIo(reader);
+                WaitForSingleObject(reader, INFINITE);
+            }
+            CloseHandle(reader);
+        }
+        run.out = out.text;
+        run.err = err.text;
     } else {
         printf("  CreateProcess failed: %lu\n", GetLastError());
+        CHECK(false);
     }
-    CloseHandle(outRead);
-    CloseHandle(errRead);
+    CloseHandle(out.pipe);
+    CloseHandle(err.pipe);
     CHECK(RegistrySnapshot() == before);
     return run;
 }
