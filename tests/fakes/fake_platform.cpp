@@ -44,8 +44,16 @@ bool SameRegistryName(const std::string &left, const std::string &right)
     if (left.size() != right.size())
         return false;
     for (size_t at = 0; at < left.size(); ++at) {
-        if (tolower(static_cast<unsigned char>(left[at])) != tolower(static_cast<unsigned char>(right[at])))
+        const BYTE byte = static_cast<BYTE>(left[at]);
+        // A double-byte letter is one character: its trail byte is no ASCII
+        // letter, so it compares exactly.
+        if (IsDBCSLeadByte(byte) && at + 1 < left.size()) {
+            if (left.compare(at, 2, right, at, 2) != 0)
+                return false;
+            ++at;
+        } else if (tolower(byte) != tolower(static_cast<unsigned char>(right[at]))) {
             return false;
+        }
     }
     return true;
 }

@@ -59,7 +59,8 @@ extern bool g_doubleByteCodePage;  // code page 932's lead bytes, not 1252's non
 extern std::vector<ShownMessageBox> g_messageBoxes;
 
 // Whether the registry takes two subkey names for one: it ignores case,
-// which the fakes model for ASCII letters.
+// which the fakes model for ASCII letters (in a double-byte code page, not
+// for a letter's trail byte).
 bool SameRegistryName(const std::string &left, const std::string &right);
 
 // Back to a well-behaved platform with nothing recorded.

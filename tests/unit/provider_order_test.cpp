@@ -91,6 +91,7 @@ TEST_F(ProviderOrder, LeavesTheValueUntouchedUnlessTheListIsCompleteAndProven)
         std::map<std::string, LONG> openFailures;
         OrderDecision decision;
         DWORD index;
+        bool doubleByteCodePage = false;
     } rows[] = {
         {"no subkeys", {}, kNever, ERROR_SUCCESS, {}, kNoSubkeys, 0},
         {"one byte over 1024", NamesFilling(kProviderListSize + 1), kNever, ERROR_SUCCESS, {}, kNamesTooLong, 3},
@@ -123,12 +124,21 @@ TEST_F(ProviderOrder, LeavesTheValueUntouchedUnlessTheListIsCompleteAndProven)
          {{"C", ERROR_ACCESS_DENIED}},
          kNameNotASubkey,
          1},
+        {"names equal but for case, each ending in a lone lead byte",
+         {"A\x83", "a\x83"},
+         kNever,
+         ERROR_SUCCESS,
+         {},
+         kNameNotASubkey,
+         1,
+         true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         ResetFakePlatform();
         g_registry.subkeys = row.subkeys;
         g_registry.subkeyOpenFailures = row.openFailures;
+        g_doubleByteCodePage = row.doubleByteCodePage;
         if (row.failWith != ERROR_SUCCESS)
             g_registry.enumerationFailures[row.failAt] = row.failWith;
 
