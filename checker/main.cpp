@@ -2,8 +2,8 @@
 // would do to Order on this machine, for an administrator at a console or a
 // fleet engine that reads exit codes. It reaches its verdict with the
 // repair's own routines, so that the two cannot disagree.
-#include "../provider_order/dll_search.h"
-#include "../provider_order/provider_order.h"
+#include "../common/dll_search.h"
+#include "../common/provider_list.h"
 
 #include <string.h>
 

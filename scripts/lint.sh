@@ -3,7 +3,7 @@
 # the C++: zero findings, or it fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-product=(shell/*.cpp provider_order/*.cpp)
+product=(common/*.cpp shell/*.cpp provider_order/*.cpp)
 # The checker's entry calls what the stand-in leaves out: its compile
 # commands come from the clang cross build.
 checker=(checker/*.cpp)

@@ -1,6 +1,6 @@
 #include "shell.h"
 
-#include "../provider_order/dll_search.h"
+#include "../common/dll_search.h"
 
 #include <stdlib.h>
 

@@ -12,6 +12,7 @@
 //   subkey is there);
 // - a registry of plain, distinct names is always repaired;
 // - the plan writes nothing past its own record.
+#include "../../common/provider_list.h"
 #include "../../provider_order/provider_order.h"
 #include "../fakes/fake_platform.h"
 

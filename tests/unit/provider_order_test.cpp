@@ -1,3 +1,4 @@
+#include "../../common/provider_list.h"
 #include "../../provider_order/provider_order.h"
 #include "../../shell/shell.h"
 #include "../fakes/fake_platform.h"

@@ -1,6 +1,6 @@
 // Shared by both programs' entries.
-#ifndef PROVIDER_ORDER_DLL_SEARCH_H
-#define PROVIDER_ORDER_DLL_SEARCH_H
+#ifndef PROVIDER_ORDER_COMMON_DLL_SEARCH_H
+#define PROVIDER_ORDER_COMMON_DLL_SEARCH_H
 
 // Windows looks for a DLL that is not a known system DLL in the program's
 // own folder first, and an administrator runs the repair elevated from

@@ -1,6 +1,6 @@
 // The routines both programs share: what the providers key holds, and
 // whether it may be written as Order.
-#include "provider_order.h"
+#include "provider_list.h"
 
 #include <string.h>
 
