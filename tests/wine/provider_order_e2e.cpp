@@ -354,6 +354,62 @@ CheckerRun RunChecker(const std::string &tail = "")
     return run;
 }
 
+// This computer as the checker's argument, "\\NAME", in the letter case asked
+// for: Wine connects to its own registry under its own name, in any case.
+std::string OwnComputer(bool lowerCase)
+{
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD length = sizeof name;
+    GetComputerNameA(name, &length);
+    if (lowerCase)
+        CharLowerA(name);
+    return std::string("\\\\") + name;
+}
+
+// What a console shows after the checker ran on it with the given tail: the
+// harness gets a console of its own, the checker inherits it, and the
+// screen is read back through the wide calls, in UTF-8.
+std::string ScreenAfterChecker(const std::string &tail)
+{
+    ProgramStart start = Beside("provider-order-check.exe", tail);
+    if (!start.fits)
+        return "";
+    const HANDLE standard[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+                               GetStdHandle(STD_ERROR_HANDLE)};
+    FreeConsole();
+    std::string screen;
+    if (AllocConsole()) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessA(start.path.c_str(), &start.commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                           &process)) {
+            CHECK(WaitForSingleObject(process.hProcess, kToolTimeoutMs) == WAIT_OBJECT_0);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        const HANDLE buffer = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          NULL, OPEN_EXISTING, 0, NULL);
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        if (buffer != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(buffer, &info)) {
+            std::wstring cells(static_cast<size_t>(info.dwSize.X) * static_cast<size_t>(info.dwSize.Y), L' ');
+            DWORD read = 0;
+            ReadConsoleOutputCharacterW(buffer, &cells[0], static_cast<DWORD>(cells.size()), COORD{0, 0}, &read);
+            screen = Utf8(cells.data(), static_cast<int>(read));
+        }
+        if (buffer != INVALID_HANDLE_VALUE)
+            CloseHandle(buffer);
+        FreeConsole();
+    } else {
+        printf("  AllocConsole failed: %lu\n", GetLastError());
+    }
+    CHECK(!screen.empty());
+    SetStdHandle(STD_INPUT_HANDLE, standard[0]);
+    SetStdHandle(STD_OUTPUT_HANDLE, standard[1]);
+    SetStdHandle(STD_ERROR_HANDLE, standard[2]);
+    return screen;
+}
+
 bool StartsWith(const std::string &text, const char *prefix)
 {
     return text.compare(0, strlen(prefix), prefix) == 0;
@@ -530,11 +586,15 @@ void CheckerVerdicts()
     ExpectQuietSuccess(RunTool(""));
     ExpectVerdict(RunChecker(), 0, "current");
 
+    // Redirected, in the console's output code page as a person would have
+    // read it (437 under Wine, where there is no console: the OEM code
+    // page); on a console, as the console shows it.
     SeedProviders({"Dr\u00fccker"});
     run = RunChecker();
     ExpectVerdict(run, 1, "stale");
-    CHECK(Contains(run.out, "now: absent\r\nafter:\r\n  Dr\xfc"
-                            "cker\r\n"));  // ANSI bytes when redirected
+    CHECK(Contains(run.out, "now: absent\r\nafter:\r\n  Dr\x81"
+                            "cker\r\n"));
+    CHECK(Contains(ScreenAfterChecker(""), "  Dr\u00fccker "));
 
     SeedProviders({});
     ExpectVerdict(RunChecker(), 2, "untouched");
@@ -549,10 +609,22 @@ void CheckerVerdicts()
     ExpectVerdict(run, 2, "untouched");
     CHECK(Contains(run.out, "subkey 1"));
 
+    // Another computer is never this one: 53, and its name; several give
+    // the highest code and each verdict, in turn.
+    SeedProviders(kRealisticProviders);
+    run = RunChecker("\\\\no-such-computer");
+    ExpectVerdict(run, 3, "unreadable: \\\\no-such-computer: remote registry: error 53: ");
+    run = RunChecker(OwnComputer(false) + " \\\\no-such-computer " + OwnComputer(true));
+    ExpectVerdict(run, 3, ("stale: " + OwnComputer(false) + ": ").c_str());
+    CHECK(Contains(run.out, "\r\nunreadable: \\\\no-such-computer: remote registry: error 53: "));
+    CHECK(Contains(run.out, "\r\nstale: " + OwnComputer(true) + ": "));
+    ExpectVerdict(RunChecker("\\\\" + std::string(255, 'n')), 3, "unreadable: ");
+
     DeleteProviders();
     run = RunChecker();
-    ExpectVerdict(run, 3, "unreadable");
-    CHECK(Contains(run.out, "error 2: "));
+    ExpectVerdict(run, 3, "unreadable: HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Providers: error 2: ");
+    ExpectVerdict(RunChecker(OwnComputer(false)), 3,
+                  ("unreadable: " + OwnComputer(false) + ": HKLM\\SYSTEM\\CurrentControlSet").c_str());
 }
 
 // Reading needs no more than the rights to read: a DACL that grants only
@@ -579,7 +651,10 @@ void CheckerUsage()
         CHECK(StartsWith(run.out, "usage:"));
         CHECK(run.err.empty());
     }
-    for (const char *wrong : {"/x", "current", "/? /?"}) {
+    // A computer is "\\NAME" and nothing else, of at most 255 bytes.
+    const std::string wrongs[] = {"/x",       "current", "/? /?",    "\\\\",
+                                  "\\\\a\\b", "\\\\a b", "\\\\a /?", "\\\\" + std::string(256, 'n')};
+    for (const std::string &wrong : wrongs) {
         const CheckerRun run = RunChecker(wrong);
         CHECK(run.exitCode == 4);
         CHECK(run.out.empty());
@@ -588,7 +663,8 @@ void CheckerUsage()
 }
 
 // The checker says 1 exactly when the repair that follows changes Order,
-// and 0 right after that repair; 2 and 3 it says again.
+// and 0 right after that repair; 2 and 3 it says again. Asked through the
+// network for this computer, it says the same, naming the computer.
 void CheckerAgreesWithTheRepair()
 {
     const struct {
@@ -600,6 +676,7 @@ void CheckerAgreesWithTheRepair()
         {{"A", "B"}, "A\0B\0\0", 5},
         {{"A", "B"}, "B\0A\0\0", 5},
         {{"A", "B"}, "A\0B\0", 4},
+        {{"A", "B"}, "A\0C\0\0", 5},  // the same first name and size
         {{"A"}, NULL, 0},
         {{"A", "\u0141\u00f3d\u017a"}, "A\0\0", 3},
         {{}, "Kept\0\0", 6},
@@ -610,7 +687,13 @@ void CheckerAgreesWithTheRepair()
         if (row.order != NULL)
             SetOrder(std::string(row.order, row.orderSize));
         const std::string before = ReadOrder();
-        const DWORD verdict = RunChecker().exitCode;
+        const CheckerRun local = RunChecker();
+        const DWORD verdict = local.exitCode;
+        const CheckerRun remote = RunChecker(OwnComputer(true));
+        std::string named = local.out;
+        named.insert(named.find(": ") + 2, OwnComputer(true) + ": ");
+        CHECK(remote.exitCode == verdict);
+        CHECK(remote.out == named);
         ExpectQuietSuccess(RunTool(""));
         const bool changed = ReadOrder() != before;
         CHECK(verdict == 0 || verdict == 1 || verdict == 2);

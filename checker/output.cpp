@@ -1,0 +1,77 @@
+#include "output.h"
+
+#include <string.h>
+
+// The longest text printed at once: a name of 255 double-byte characters,
+// the system's text for an error, the usage.
+const int kPrintableSize = 1024;
+// UTF-8 (chcp 65001) takes up to three bytes for a UTF-16 unit.
+const int kConvertedSize = 3 * kPrintableSize;
+
+// A DWORD in decimal: at most ten digits, and the NUL.
+const DWORD kDecimalTextSize = 11;
+
+// Enough for any of the system's texts for a registry or network error.
+const DWORD kErrorTextSize = 512;
+
+void WriteText(HANDLE out, const char *text)
+{
+    const int length = static_cast<int>(strlen(text));
+    UINT codePage = GetConsoleOutputCP();
+    if (codePage == 0)
+        codePage = CP_OEMCP;
+    WCHAR wide[kPrintableSize];
+    char converted[kConvertedSize];
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text, length, wide, kPrintableSize);
+    const int convertedLength =
+        wideLength > 0 ? WideCharToMultiByte(codePage, 0, wide, wideLength, converted, kConvertedSize, NULL, NULL) : 0;
+    DWORD written;
+    // Text that cannot be converted still goes out, as it is.
+    if (convertedLength > 0)
+        WriteFile(out, converted, static_cast<DWORD>(convertedLength), &written, NULL);
+    else
+        WriteFile(out, text, static_cast<DWORD>(length), &written, NULL);
+}
+
+void Print(const char *text)
+{
+    WriteText(GetStdHandle(STD_OUTPUT_HANDLE), text);
+}
+
+void PrintNumber(DWORD value)
+{
+    char digits[kDecimalTextSize];
+    DWORD_PTR inserts[] = {value};
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, "%1!lu!", 0, 0, digits,
+                       kDecimalTextSize, reinterpret_cast<va_list *>(inserts)) != 0)
+        Print(digits);
+}
+
+void PrintError(LONG code)
+{
+    Print("error ");
+    PrintNumber(static_cast<DWORD>(code));
+    char text[kErrorTextSize];
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK, NULL,
+                       static_cast<DWORD>(code), 0, text, kErrorTextSize, NULL);
+    if (length == 0)
+        return;
+    DWORD end = length;
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\r' || text[end - 1] == '\n'))
+        --end;
+    text[end] = '\0';
+    Print(": ");
+    Print(text);
+}
+
+void PrintNames(const char *block, DWORD size)
+{
+    const char *name = block;
+    while (name < block + size && *name != '\0') {
+        Print("  ");
+        Print(name);
+        Print("\r\n");
+        name += strlen(name) + 1;
+    }
+}
