@@ -8,10 +8,12 @@
 FakeRegistry g_registry;
 FakeModule g_module;
 std::vector<ShownMessageBox> g_messageBoxes;
+FakeConsole g_console;
 int g_messageBoxResult = 1;
 bool g_doubleByteCodePage = false;
 
 static HKEY const kProvidersKey = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x5150));
+static HKEY const kRemoteRoot = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x6000));
 
 void ResetFakePlatform()
 {
@@ -20,6 +22,7 @@ void ResetFakePlatform()
     g_messageBoxes.clear();
     g_messageBoxResult = 1;
     g_doubleByteCodePage = false;
+    g_console = FakeConsole();
 }
 
 BOOL IsDBCSLeadByte(BYTE testChar)
@@ -118,11 +121,25 @@ DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size)
     return size;
 }
 
+LONG RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result)
+{
+    g_registry.calls.push_back(std::string("RegConnectRegistryA ") + machineName);
+    if (key != HKEY_LOCAL_MACHINE)
+        return ERROR_INVALID_HANDLE;
+    const auto failure = g_registry.connectFailures.find(machineName);
+    if (failure != g_registry.connectFailures.end())
+        return failure->second;
+    ++g_registry.keysOpen;
+    *result = kRemoteRoot;
+    return ERROR_SUCCESS;
+}
+
+// The providers key of this computer's registry, or of the one connected to.
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
 {
     if (key == kProvidersKey)
         return OpenSubkey(subKey, access, result);
-    g_registry.calls.push_back("RegOpenKeyExA");
+    g_registry.calls.push_back(key == kRemoteRoot ? "RegOpenKeyExA remote" : "RegOpenKeyExA");
     g_registry.openedRoot = key;
     g_registry.openedPath = subKey;
     g_registry.openedAccess = access;
@@ -153,6 +170,28 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
     return ERROR_SUCCESS;
 }
 
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, BYTE *data, LPDWORD size)
+{
+    g_registry.calls.push_back(std::string("RegQueryValueExA ") + valueName);
+    if (key != kProvidersKey)
+        return ERROR_INVALID_HANDLE;
+    if (g_registry.queryResult != ERROR_SUCCESS)
+        return g_registry.queryResult;
+    if (!g_registry.hasOrder || strcmp(valueName, "Order") != 0)
+        return ERROR_FILE_NOT_FOUND;
+    if (type != NULL)
+        *type = g_registry.orderType;
+    const DWORD needed = static_cast<DWORD>(g_registry.order.size());
+    if (data != NULL && *size < needed) {
+        *size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (data != NULL)
+        memcpy(data, g_registry.order.data(), needed);
+    *size = needed;
+    return ERROR_SUCCESS;
+}
+
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *data, DWORD size)
 {
     g_registry.calls.push_back("RegSetValueExA");
@@ -169,6 +208,11 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
 
 LONG RegCloseKey(HKEY key)
 {
+    if (key == kRemoteRoot) {
+        g_registry.calls.push_back("RegCloseKey remote");
+        --g_registry.keysOpen;
+        return ERROR_SUCCESS;
+    }
     if (IsSubkeyHandle(key)) {
         const size_t index = reinterpret_cast<uintptr_t>(key) - reinterpret_cast<uintptr_t>(kProvidersKey) - 1;
         g_registry.calls.push_back("RegCloseKey " + g_registry.subkeys[index]);

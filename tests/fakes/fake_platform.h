@@ -23,9 +23,14 @@ struct FakeRegistry {
     DWORD lengthOverstatedAt = kNever;               // succeeds, claiming the whole room
     LONG setValueResult = ERROR_SUCCESS;             // not ERROR_SUCCESS: nothing stored
     LONG closeResult = ERROR_SUCCESS;
+    std::map<std::string, LONG> connectFailures;  // computer -> result; others connect
+    bool hasOrder = false;                        // the Order value, read by RegQueryValueExA
+    DWORD orderType = REG_MULTI_SZ;
+    std::string order;
+    LONG queryResult = ERROR_SUCCESS;
 
     // Record.
-    std::vector<std::string> calls;  // a subkey's open and close carry its name
+    std::vector<std::string> calls;  // a subkey's open and close carry its name, a computer's too
     HKEY openedRoot = NULL;
     std::string openedPath;
     REGSAM openedAccess = 0;
@@ -45,6 +50,14 @@ struct FakeModule {
     std::vector<std::string> calls;           // the loader's calls, in order, with arguments
 };
 
+// Standard output and error, and the conversions and texts around them.
+struct FakeConsole {
+    UINT outputCodePage = 437;     // 0: no console (GetConsoleOutputCP fails)
+    bool conversionsFail = false;  // MultiByteToWideChar answers 0
+    std::string out;               // the bytes written to standard output
+    std::string err;
+};
+
 struct ShownMessageBox {
     HWND owner;
     std::string text;
@@ -57,6 +70,9 @@ extern int g_messageBoxResult;  // 0: the box could not be shown
 extern FakeModule g_module;
 extern bool g_doubleByteCodePage;  // code page 932's lead bytes, not 1252's none
 extern std::vector<ShownMessageBox> g_messageBoxes;
+// The fakes model the ANSI code page 1252 and, besides it, 437 (the OEM
+// code page) and 65001 for the letters the tests use; any other fails.
+extern FakeConsole g_console;
 
 // Whether the registry takes two subkey names for one: it ignores case,
 // which the fakes model for ASCII letters (in a double-byte code page, not

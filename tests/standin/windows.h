@@ -5,6 +5,7 @@
 #ifndef PROVIDER_ORDER_TESTS_STANDIN_WINDOWS_H
 #define PROVIDER_ORDER_TESTS_STANDIN_WINDOWS_H
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -15,6 +16,11 @@ typedef uint8_t BYTE;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t UINT;
+typedef uintptr_t DWORD_PTR;
+typedef uint16_t WCHAR;  // a UTF-16 unit
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
+typedef void *HANDLE;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
 typedef DWORD *LPDWORD;
@@ -54,13 +60,26 @@ const LONG ERROR_SUCCESS = 0;
 const LONG ERROR_FILE_NOT_FOUND = 2;
 const LONG ERROR_ACCESS_DENIED = 5;
 const LONG ERROR_INVALID_HANDLE = 6;
+const LONG ERROR_BAD_NETPATH = 53;
 const LONG ERROR_MORE_DATA = 234;
 const LONG ERROR_NO_MORE_ITEMS = 259;
 
 const REGSAM KEY_QUERY_VALUE = 0x0001;
 const REGSAM KEY_SET_VALUE = 0x0002;
 const REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+const DWORD REG_NONE = 0;
+const DWORD REG_SZ = 1;
 const DWORD REG_MULTI_SZ = 7;
+
+const DWORD STD_OUTPUT_HANDLE = static_cast<DWORD>(-11);
+const DWORD STD_ERROR_HANDLE = static_cast<DWORD>(-12);
+const UINT CP_ACP = 0;
+const UINT CP_OEMCP = 1;
+const DWORD FORMAT_MESSAGE_MAX_WIDTH_MASK = 0x00FF;
+const DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x0200;
+const DWORD FORMAT_MESSAGE_FROM_STRING = 0x0400;
+const DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
+const DWORD FORMAT_MESSAGE_ARGUMENT_ARRAY = 0x2000;
 
 const UINT MB_OK = 0x0000;
 const UINT WM_USER = 0x0400;
@@ -74,9 +93,20 @@ HMODULE GetModuleHandleA(LPCSTR moduleName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
+HANDLE GetStdHandle(DWORD which);
+BOOL WriteFile(HANDLE file, const void *buffer, DWORD size, LPDWORD written, void *overlapped);
+UINT GetConsoleOutputCP();
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideSize);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LPSTR text, int size, LPCSTR defaultChar,
+                        BOOL *usedDefaultChar);
+DWORD FormatMessageA(DWORD flags, const void *source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
+                     va_list *arguments);
+
+LONG RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result);
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR className,
                    LPDWORD classLength, void *lastWriteTime);
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, BYTE *data, LPDWORD size);
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data, DWORD size);
 LONG RegCloseKey(HKEY key);
 
