@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The administrators' guide's recipes that Wine's cmd.exe can run, taken
+# from the guide's own text: the indented block after each
+# "<!-- recipe: NAME -->". Each runs in a folder that holds both exes (in
+# place of the share), on a registry whose Order is stale; afterwards Order
+# lists the subkeys, and a second run changes nothing. Runs in the case's
+# Wine prefix.
+#
+#   guide_recipes.sh WINE BUILD_DIR GUIDE NET_WITHOUT_Y
+set -uo pipefail
+wine=$1 build=$2 guide=$3 net_without_y=$4
+. "$(dirname "$0")/../../scripts/wine-env.sh"
+key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
+work="$build/recipes"
+rm -rf "$work" && mkdir -p "$work"
+cp "$build/provider-order.exe" "$build/provider-order-check.exe" "$work/"
+# Wine's net.exe does not take /y, which Windows' asks for when a service
+# depends on the spooler; cmd finds this one in the working folder first.
+cp "$net_without_y" "$work/net.exe"
+own=$("$wine" cmd /c echo %COMPUTERNAME% | tr -d '\r')
+printf '%s\r\nno-such-computer\r\n' "$own" >"$work/computers.txt"
+failures=0
+
+# The block after the recipe's marker, as the guide has it.
+recipe() {
+    awk -v marker="<!-- recipe: $1 -->" '
+        $0 == marker { found = 1; next }
+        found && /^    / { sub(/^    /, ""); print; taken = 1; next }
+        found && taken { exit }' "$guide"
+}
+
+# Runs a recipe's lines as a batch file in the work folder, the share
+# being that folder; prints what it printed.
+share='\\fileserver\netlogon\provider-order'
+folder=$("$wine" winepath -w "$work" | tr -d '\r')
+run_batch() {
+    local lines
+    lines=$(recipe "$1")
+    # Not NAME.cmd: cmd reads "start-wait.cmd" as its own start command.
+    printf '%s\n' "${lines//"$share"/$folder}" | sed 's/$/\r/' >"$work/recipe-$1.cmd"
+    (cd "$work" && "$wine" cmd /c "recipe-$1.cmd" 2>&1 | tr -d '\r')
+}
+
+# A line typed at the prompt, as it is.
+run_line() {
+    (cd "$work" && "$wine" cmd /c "$(recipe "$1")" 2>&1 | tr -d '\r')
+}
+
+stale_registry() {
+    "$wine" reg delete "$key" /f >/dev/null 2>&1
+    "$wine" reg add "$key\\LanMan Print Services" /f >/dev/null
+    "$wine" reg add "$key\\Internet Print Provider" /f >/dev/null
+    "$wine" reg add "$key" /v Order /t REG_MULTI_SZ /d 'Retired Fax Provider\0LanMan Print Services' /f >/dev/null
+}
+
+expect() {
+    local what=$1 outcome=$2
+    if [ "$outcome" = yes ]; then
+        echo "ok: $what"
+    else
+        echo "FAILED: $what"
+        failures=$((failures + 1))
+    fi
+}
+holds() { if "$@"; then echo yes; else echo no; fi; }
+current() { [ "$(shown_order "$key")" = "$(joined_subkeys "$key")" ]; }
+
+for name in for-each-computer start-wait startup-script; do
+    [ -n "$(recipe "$name")" ] || expect "the guide has the recipe $name" no
+done
+"$wine" net start spooler >/dev/null 2>&1
+
+stale_registry
+before=$(shown_order "$key")
+output=$(run_line for-each-computer)
+echo "$output"
+expect "for-each-computer: the stale one says so" "$(holds grep -qF "stale: \\\\$own: the repair would rewrite Order" <<<"$output")"
+expect "for-each-computer: the unknown one is unreadable, 53" \
+    "$(holds grep -qF 'unreadable: \\no-such-computer: remote registry: error 53: ' <<<"$output")"
+expect "for-each-computer: Order as it was" "$(holds [ "$(shown_order "$key")" = "$before" ])"
+
+output=$(run_batch startup-script)
+echo "$output"
+expect "startup-script: Order current" "$(holds current)"
+expect "startup-script: the spooler restarted" "$(holds grep -qF 'service was started successfully' <<<"$output")"
+after=$(shown_order "$key")
+output=$(run_batch startup-script)
+expect "startup-script again: nothing done, nothing said" "$(holds [ -z "$output" ])"
+expect "startup-script again: Order as it was" "$(holds [ "$(shown_order "$key")" = "$after" ])"
+expect "for-each-computer after: current" \
+    "$(holds grep -qF "current: \\\\$own: Order lists every provider subkey" <<<"$(run_line for-each-computer)")"
+
+stale_registry
+output=$(run_batch start-wait)
+echo "$output"
+expect "start-wait: Order current" "$(holds current)"
+expect "start-wait: the spooler restarted, the checker says current" \
+    "$(holds grep -qzE 'started successfully.*current: Order lists every provider subkey' <<<"$output")"
+after=$(shown_order "$key")
+run_batch start-wait >/dev/null
+expect "start-wait again: Order as it was" "$(holds [ "$(shown_order "$key")" = "$after" ])"
+
+"$wine" reg delete "$key" /f >/dev/null 2>&1
+exit $((failures > 0))
