@@ -14,7 +14,7 @@ work="$root/build/bench"
 mkdir -p "$work"
 
 echo "making a throwaway Wine prefix in build/bench-prefix ..." >&2
-fresh_wine_prefix "$root/build/bench-prefix"
+fresh_wine_prefix "$root/build/bench-prefix" "$(exe_arch "$exe")"
 wineserver -w
 # One wineserver for all runs, so that neither side pays for starting it.
 wineserver -p
@@ -52,11 +52,8 @@ median_ms() {
 }
 
 size=$(stat -c %s "$exe")
-# The optional header's magic, just past the PE signature and file header.
-pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
-magic=$(od -An -tx2 -j$((pe_offset + 24)) -N2 "$exe" | tr -d ' ')
 build="the shipped 32-bit build"
-[ "$magic" = 020b ] && build="a 64-bit build of the same sources: 32-bit programs do not start on this Linux"
+[ "$(exe_arch "$exe")" = win64 ] && build="a 64-bit build of the same sources: 32-bit programs do not start on this Linux"
 echo "provider-order.exe: $size bytes, $build"
 echo "$(date -u +%Y-%m-%d), $(uname -m), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(wine --version), median of $runs runs"
 echo

@@ -13,7 +13,7 @@ checker="$build/provider-order-check.exe"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 
 echo "making a throwaway Wine prefix in ${build#"$root/"}/demo-prefix ..."
-fresh_wine_prefix "$build/demo-prefix"
+fresh_wine_prefix "$build/demo-prefix" "$(exe_arch "$exe")"
 
 wine reg add "$key\\LanMan Print Services" /f >/dev/null
 wine reg add "$key\\Internet Print Provider" /f >/dev/null

@@ -45,15 +45,30 @@ shown_order() {
     wine "$reg" query "$key" /v Order | tr -d '\r' | sed -n 's/^ *Order *REG_MULTI_SZ *//p'
 }
 
+# Where EXE's optional header starts: past the PE signature and the file
+# header, at the offset the DOS header gives.
+optional_header() {
+    echo $(($(od -An -tu4 -j60 -N4 "$1") + 24))
+}
+
+# The prefix architecture that runs EXE: win32 for a PE32, win64 for a
+# PE32+ (the optional header's magic, 0x10b or 0x20b).
+exe_arch() {
+    if [ "$(od -An -tx2 -j"$(optional_header "$1")" -N2 "$1" | tr -d ' ')" = 010b ]; then
+        echo win32
+    else
+        echo win64
+    fi
+}
+
 # The addresses EXE occupies once loaded, "start end" in decimal, from its
 # PE header: the image base and the size of the image. Wine loads an exe
 # at its own base.
 image_range() {
     local exe=$1 optional base size
-    optional=$(($(od -An -tu4 -j60 -N4 "$exe") + 24))
-    # The optional header's magic: 0x10b for PE32, 0x20b for PE32+, whose
-    # image base is 8 bytes and 4 bytes nearer.
-    if [ "$(od -An -tx2 -j$optional -N2 "$exe" | tr -d ' ')" = 010b ]; then
+    optional=$(optional_header "$exe")
+    # A PE32+'s image base is 8 bytes, and 4 bytes nearer.
+    if [ "$(exe_arch "$exe")" = win32 ]; then
         base=$(od -An -tu4 -j$((optional + 28)) -N4 "$exe" | tr -d ' ')
     else
         base=$(od -An -tu8 -j$((optional + 24)) -N8 "$exe" | tr -d ' ')
