@@ -70,8 +70,8 @@ extern int g_messageBoxResult;  // 0: the box could not be shown
 extern FakeModule g_module;
 extern bool g_doubleByteCodePage;  // code page 932's lead bytes, not 1252's none
 extern std::vector<ShownMessageBox> g_messageBoxes;
-// The fakes model the ANSI code page 1252 and, besides it, 437 (the OEM
-// code page) and 65001 for the letters the tests use; any other fails.
+// The fakes model the ANSI code page's Latin-1 letters and, besides it,
+// 437 (the OEM code page) for u with diaeresis and 65001; any other fails.
 extern FakeConsole g_console;
 
 // Whether the registry takes two subkey names for one: it ignores case,

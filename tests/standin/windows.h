@@ -16,7 +16,6 @@ typedef uint8_t BYTE;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t UINT;
-typedef uintptr_t DWORD_PTR;
 typedef uint16_t WCHAR;  // a UTF-16 unit
 typedef WCHAR *LPWSTR;
 typedef const WCHAR *LPCWSTR;
@@ -77,9 +76,7 @@ const UINT CP_ACP = 0;
 const UINT CP_OEMCP = 1;
 const DWORD FORMAT_MESSAGE_MAX_WIDTH_MASK = 0x00FF;
 const DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x0200;
-const DWORD FORMAT_MESSAGE_FROM_STRING = 0x0400;
 const DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
-const DWORD FORMAT_MESSAGE_ARGUMENT_ARRAY = 0x2000;
 
 const UINT MB_OK = 0x0000;
 const UINT WM_USER = 0x0400;
