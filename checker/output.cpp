@@ -2,8 +2,10 @@
 
 #include <string.h>
 
-// The longest text printed at once: a name of 255 double-byte characters,
-// the system's text for an error, the usage.
+// Room for the longest text printed at once of the checker's own: a
+// subkey name of 255 double-byte characters, the system's text for an
+// error, the usage. Longer text, such as a string of a crafted Order value,
+// cannot be converted and goes out as it is.
 const int kPrintableSize = 1024;
 // UTF-8 (chcp 65001) takes up to three bytes for a UTF-16 unit.
 const int kConvertedSize = 3 * kPrintableSize;
@@ -40,7 +42,7 @@ void Print(const char *text)
 }
 
 // By hand: FormatMessageA, the one formatter imported here (user32's
-// wsprintfA is not, nor mingw's printf), costs 32 bytes more code.
+// wsprintfA is not, nor mingw's printf), would cost 32 bytes more code.
 void PrintNumber(DWORD value)
 {
     char digits[kDecimalTextSize];
