@@ -15,9 +15,7 @@ key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 echo "making a throwaway Wine prefix in ${build#"$root/"}/demo-prefix ..."
 fresh_wine_prefix "$build/demo-prefix" "$(exe_arch "$exe")"
 
-wine reg add "$key\\LanMan Print Services" /f >/dev/null
-wine reg add "$key\\Internet Print Provider" /f >/dev/null
-wine reg add "$key" /v Order /t REG_MULTI_SZ /d 'Retired Fax Provider\0LanMan Print Services' /f >/dev/null
+seed_stale_providers "$key"
 
 echo
 echo "providers (subkeys):"

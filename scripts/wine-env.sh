@@ -39,6 +39,16 @@ joined_subkeys() {
         awk 'NR > 1 { printf "\\0" } { printf "%s", $0 }'
 }
 
+# Realistic providers under KEY, replacing whatever was there, and a stale
+# Order: it names a retired provider and leaves one out.
+seed_stale_providers() {
+    local key=$1
+    wine reg delete "$key" /f >/dev/null 2>&1 || true
+    wine reg add "$key\\LanMan Print Services" /f >/dev/null
+    wine reg add "$key\\Internet Print Provider" /f >/dev/null
+    wine reg add "$key" /v Order /t REG_MULTI_SZ /d 'Retired Fax Provider\0LanMan Print Services' /f >/dev/null
+}
+
 # The Order value under KEY as reg query shows it.
 shown_order() {
     local key=$1 reg=${2:-reg}

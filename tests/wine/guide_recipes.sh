@@ -46,13 +46,6 @@ run_line() {
     (cd "$work" && "$wine" cmd /c "$(recipe "$1")" 2>&1 | tr -d '\r')
 }
 
-stale_registry() {
-    "$wine" reg delete "$key" /f >/dev/null 2>&1
-    "$wine" reg add "$key\\LanMan Print Services" /f >/dev/null
-    "$wine" reg add "$key\\Internet Print Provider" /f >/dev/null
-    "$wine" reg add "$key" /v Order /t REG_MULTI_SZ /d 'Retired Fax Provider\0LanMan Print Services' /f >/dev/null
-}
-
 expect() {
     local what=$1 outcome=$2
     if [ "$outcome" = yes ]; then
@@ -70,7 +63,7 @@ for name in for-each-computer start-wait startup-script; do
 done
 "$wine" net start spooler >/dev/null 2>&1
 
-stale_registry
+seed_stale_providers "$key"
 before=$(shown_order "$key")
 output=$(run_line for-each-computer)
 echo "$output"
@@ -90,7 +83,7 @@ expect "startup-script again: Order as it was" "$(holds [ "$(shown_order "$key")
 expect "for-each-computer after: current" \
     "$(holds grep -qF "current: \\\\$own: Order lists every provider subkey" <<<"$(run_line for-each-computer)")"
 
-stale_registry
+seed_stale_providers "$key"
 output=$(run_batch start-wait)
 echo "$output"
 expect "start-wait: Order current" "$(holds current)"
