@@ -14,7 +14,11 @@ endif
 
 # Where 32-bit programs cannot start under Wine (a kernel without ia32
 # emulation), the demo and the bench run the 64-bit build of the same sources.
-WINE_PRESET = $(if $(filter win64,$(shell . scripts/wine-env.sh && echo $$WINE_DEFAULT_ARCH)),win64-wine,$(PRESET))
+# Asked of install-deps, which runs in bash: wine-env.sh is bash, and
+# $(shell) would read it with /bin/sh. No answer is an error, never a guess.
+# Worked out on first use, once.
+WINE_PRESET = $(eval WINE_PRESET := $(or $(shell scripts/install-deps.sh --wine-preset),\
+	$(error cannot tell which build runs under Wine)))$(WINE_PRESET)
 
 all: exe
 

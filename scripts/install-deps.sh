@@ -7,6 +7,9 @@
 #   install-deps.sh test   that, and everything the tests use (both toolchains)
 #   install-deps.sh --preset   prints the cross build that make exe uses once
 #                              its level is installed: the same probes decide
+#   install-deps.sh --wine-preset   prints the build that runs under Wine: that
+#                              one, or win64-wine where 32-bit programs cannot
+#                              start (wine-env.sh's probe)
 #
 # Does nothing when all is there. With apt (Debian, Ubuntu) it installs what
 # is missing, as root or with sudo; elsewhere it names each missing tool with
@@ -75,17 +78,32 @@ needs=(
     "test|have openssl|openssl|openssl|-"
 )
 case "$level" in
---preset)
+--preset | --wine-preset)
     # gcc's build where there is its gcc or no toolchain yet (exe installs
     # the gcc then), so the name holds before the install as after it.
-    if have i686-w64-mingw32-g++ || ! clang_alone; then echo win32; else echo win32-clang; fi
+    preset=win32-clang
+    if have i686-w64-mingw32-g++ || ! clang_alone; then preset=win32; fi
+    if [ "$level" = --wine-preset ]; then
+        # In a subshell: the probe may define a wine function, which the
+        # probes above must never find.
+        arch=$(. scripts/wine-env.sh && echo "$WINE_DEFAULT_ARCH")
+        case "$arch" in
+        win32) ;;
+        win64) preset=win64-wine ;;
+        *)
+            echo "install-deps.sh: cannot tell whether Wine starts 32-bit programs" >&2
+            exit 1
+            ;;
+        esac
+    fi
+    echo "$preset"
     exit 0
     ;;
 exe) levels="exe" ;;
 demo) levels="exe demo" ;;
 test) levels="exe demo test" ;;
 *)
-    echo "usage: install-deps.sh exe|demo|test|--preset" >&2
+    echo "usage: install-deps.sh exe|demo|test|--preset|--wine-preset" >&2
     exit 2
     ;;
 esac
