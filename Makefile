@@ -47,11 +47,14 @@ fuzz:
 	ctest --preset fuzz
 
 # The unit tests under AddressSanitizer and UndefinedBehaviorSanitizer
-# (the native preset always builds them so).
+# (the native preset always builds them so), and the checker's, whose
+# threads are real ones, under ThreadSanitizer (setarch -R: see test.sh).
 sanitize:
 	@scripts/install-deps.sh test
 	cmake --preset native && cmake --build --preset native
 	ctest --preset native
+	cmake --preset tsan && cmake --build --preset tsan
+	$$(setarch $$(uname -m) -R true 2>/dev/null && echo setarch $$(uname -m) -R) ctest --preset tsan
 
 lint:
 	@scripts/install-deps.sh test

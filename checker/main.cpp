@@ -4,39 +4,70 @@
 // with the repair's own routines, so that the two cannot disagree.
 #include "../common/dll_search.h"
 #include "output.h"
-#include "verdict.h"
+#include "plan.h"
+#include "pool.h"
 
-#include <string.h>
+#include <stdlib.h>
+
+// msvcrt.dll's own, which every mingw-w64 start-up calls too; the names
+// are the runtime's.
+extern "C" {
+struct MsvcrtStartupInfo {
+    int newMode;  // cppcheck-suppress unusedStructMember ; the runtime reads it
+};
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+int __getmainargs(int *argc, char ***argv, char ***environment, int expandWildcards, MsvcrtStartupInfo *startup);
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+void __set_app_type(int type);
+}
 
 namespace {
 
-const char kUsageText[] = "usage: provider-order-check [\\\\COMPUTER ...]\r\n"
+const char kUsageText[] = "usage: provider-order-check [\\\\COMPUTER | @FILE ...] [/FO CSV [/NH]] [/T SECONDS]\r\n"
                           "Says what provider-order.exe would do to Order, changing nothing, here or\r\n"
-                          "on each computer named. Exit code and first word: 0 current, 1 stale,\r\n"
-                          "2 untouched, 3 unreadable; of several, the highest. A named computer\r\n"
-                          "follows the word: \"stale: \\\\PRN1: ...\". 4: a wrong argument.\r\n";
+                          "on each computer named; @FILE lists computers, one a line. Up to 32 are\r\n"
+                          "checked at once, each named after the first word: \"stale: \\\\PRN1: ...\".\r\n"
+                          "Exit code and first word: 0 current, 1 stale, 2 untouched, 3 unreadable; of\r\n"
+                          "several, the highest, with a count on standard error. 4: a wrong argument.\r\n"
+                          "/FO CSV: a table instead (/NH: without its header). /T: a computer that has\r\n"
+                          "not answered in SECONDS (1-3600) is unreadable.\r\n";
 
-bool AsksForHelp(const char *argument)
+// Runtime errors go to standard error, not to a message box.
+const int kConsoleApplication = 1;
+
+int Run(int argc, char **argv)
 {
-    return strcmp(argument, "/?") == 0 || strcmp(argument, "-h") == 0 || strcmp(argument, "--help") == 0;
+    ConfineDllSearch();
+
+    CheckPlan plan;
+    switch (MakePlan(argc, argv, &plan)) {
+    case kPlanReady:
+        return CheckAll(plan);
+    case kPlanHelp:
+        WriteText(GetStdHandle(STD_OUTPUT_HANDLE), kUsageText);
+        return 0;
+    case kPlanWrongArgument:
+        WriteText(GetStdHandle(STD_ERROR_HANDLE), kUsageText);
+        return kUsage;
+    default:
+        return kUsage;
+    }
 }
 
 }  // namespace
 
-int main(int argc, char **argv)
+// The console entry the linkers look for by default, in place of mingw-w64's
+// start-up: a console tool needs none of what that sets up (constructors,
+// thread-local data, floating point, pseudo-relocations), and it would be
+// two fifths of the file. The arguments are split by the C runtime, as
+// there, without expanding wildcards.
+extern "C" void mainCRTStartup()
 {
-    ConfineDllSearch();
-
-    if (argc == 2 && AsksForHelp(argv[1])) {
-        WriteText(GetStdHandle(STD_OUTPUT_HANDLE), kUsageText);
-        return 0;
-    }
-    // Every argument is checked before any computer is.
-    for (int index = 1; index < argc; ++index) {
-        if (!IsComputerArgument(argv[index])) {
-            WriteText(GetStdHandle(STD_ERROR_HANDLE), kUsageText);
-            return kUsage;
-        }
-    }
-    return argc == 1 ? CheckComputer(NULL) : CheckComputers(argv + 1, argc - 1);
+    __set_app_type(kConsoleApplication);
+    int argc = 0;
+    char **argv = NULL;
+    char **environment = NULL;
+    MsvcrtStartupInfo startup = {0};
+    __getmainargs(&argc, &argv, &environment, 0, &startup);
+    exit(Run(argc, argv));
 }

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-// Room for the longest text printed at once of the checker's own: a
+// Room for the longest text converted at once of the checker's own: a
 // subkey name of 255 double-byte characters, the system's text for an
 // error, the usage. Longer text, such as a string of a crafted Order value,
 // cannot be converted and goes out as it is.
@@ -14,36 +14,25 @@ const int kConvertedSize = 3 * kPrintableSize;
 const DWORD kDecimalBase = 10;
 const size_t kDecimalTextSize = 11;
 
-// Enough for any of the system's texts for a registry or network error.
+// Enough for any of the system's texts for a registry, file or network error.
 const DWORD kErrorTextSize = 512;
 
-void WriteText(HANDLE out, const char *text)
+void Clear(Phrase *phrase)
 {
-    const int length = static_cast<int>(strlen(text));
-    UINT codePage = GetConsoleOutputCP();
-    if (codePage == 0)
-        codePage = CP_OEMCP;
-    WCHAR wide[kPrintableSize];
-    char converted[kConvertedSize];
-    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text, length, wide, kPrintableSize);
-    const int convertedLength =
-        wideLength > 0 ? WideCharToMultiByte(codePage, 0, wide, wideLength, converted, kConvertedSize, NULL, NULL) : 0;
-    DWORD written;
-    // Text that cannot be converted still goes out, as it is.
-    if (convertedLength > 0)
-        WriteFile(out, converted, static_cast<DWORD>(convertedLength), &written, NULL);
-    else
-        WriteFile(out, text, static_cast<DWORD>(length), &written, NULL);
+    phrase->length = 0;
+    phrase->text[0] = '\0';
 }
 
-void Print(const char *text)
+void Add(Phrase *phrase, const char *text)
 {
-    WriteText(GetStdHandle(STD_OUTPUT_HANDLE), text);
+    while (*text != '\0' && phrase->length < kPhraseSize - 1)
+        phrase->text[phrase->length++] = *text++;
+    phrase->text[phrase->length] = '\0';
 }
 
 // By hand: FormatMessageA, the one formatter imported here (user32's
-// wsprintfA is not, nor mingw's printf), would cost 32 bytes more code.
-void PrintNumber(DWORD value)
+// wsprintfA is not, nor mingw's printf), would cost more code.
+void AddNumber(Phrase *phrase, DWORD value)
 {
     char digits[kDecimalTextSize];
     char *at = digits + sizeof digits - 1;
@@ -52,14 +41,15 @@ void PrintNumber(DWORD value)
         *--at = static_cast<char>('0' + value % kDecimalBase);
         value /= kDecimalBase;
     } while (value != 0);
-    Print(at);
+    Add(phrase, at);
 }
 
-void PrintError(LONG code)
+void AddError(Phrase *phrase, LONG code)
 {
-    Print("error ");
-    PrintNumber(static_cast<DWORD>(code));
+    Add(phrase, "error ");
+    AddNumber(phrase, static_cast<DWORD>(code));
     char text[kErrorTextSize];
+    // One line: the system's texts end in a line break, and some have more.
     const DWORD length =
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK, NULL,
                        static_cast<DWORD>(code), 0, text, kErrorTextSize, NULL);
@@ -69,17 +59,66 @@ void PrintError(LONG code)
     while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\r' || text[end - 1] == '\n'))
         --end;
     text[end] = '\0';
-    Print(": ");
-    Print(text);
+    Add(phrase, ": ");
+    Add(phrase, text);
 }
 
-void PrintNames(const char *block, DWORD size)
+void BeginMessage(Phrase *message)
 {
-    const char *name = block;
-    while (name < block + size && *name != '\0') {
-        Print("  ");
-        Print(name);
-        Print("\r\n");
-        name += strlen(name) + 1;
+    Clear(message);
+    Add(message, "provider-order-check: ");
+}
+
+void WriteMessage(Phrase *message)
+{
+    Add(message, "\r\n");
+    WriteText(GetStdHandle(STD_ERROR_HANDLE), message->text);
+}
+
+// Text in the ANSI code page into the console's output code page; returns
+// the converted length, or 0 where it cannot be converted.
+static int Convert(const char *text, int length, char *converted)
+{
+    UINT codePage = GetConsoleOutputCP();
+    if (codePage == 0)
+        codePage = CP_OEMCP;
+    WCHAR wide[kPrintableSize];
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text, length, wide, kPrintableSize);
+    return wideLength > 0 ? WideCharToMultiByte(codePage, 0, wide, wideLength, converted, kConvertedSize, NULL, NULL)
+                          : 0;
+}
+
+void Append(Report *report, const char *text, bool quoted)
+{
+    const int length = static_cast<int>(strlen(text));
+    char converted[kConvertedSize];
+    int convertedLength = Convert(text, length, converted);
+    // Text that cannot be converted still goes out, as it is.
+    const char *from = converted;
+    if (convertedLength <= 0) {
+        from = text;
+        convertedLength = length;
     }
+    for (const char *at = from; at < from + convertedLength; ++at) {
+        const int copies = quoted && *at == '"' ? 2 : 1;
+        for (int copy = 0; copy < copies && report->length < kReportSize; ++copy)
+            report->text[report->length++] = *at;
+    }
+}
+
+void WriteReport(HANDLE out, const char *text, DWORD length)
+{
+    DWORD written;
+    WriteFile(out, text, length, &written, NULL);
+}
+
+void WriteText(HANDLE out, const char *text)
+{
+    const int length = static_cast<int>(strlen(text));
+    char converted[kConvertedSize];
+    const int convertedLength = Convert(text, length, converted);
+    if (convertedLength > 0)
+        WriteReport(out, converted, static_cast<DWORD>(convertedLength));
+    else
+        WriteReport(out, text, static_cast<DWORD>(length));
 }

@@ -1,7 +1,10 @@
-// What the repair would do to one computer's Order, said without writing
+// What the repair would do to one computer's Order, found without writing
 // anything, with the repair's own routines.
 #ifndef PROVIDER_ORDER_CHECKER_VERDICT_H
 #define PROVIDER_ORDER_CHECKER_VERDICT_H
+
+#include "../common/provider_list.h"
+#include "output.h"
 
 // The exit codes, in rising order of concern, and each verdict's first word.
 enum Verdict {
@@ -11,18 +14,51 @@ enum Verdict {
     kUnreadable = 3,  // the key cannot be read, or the computer reached
     kUsage = 4,
 };
+const int kVerdictCount = 4;
 
-// Whether an argument names a computer: two backslashes, then a name of 1
-// to 255 bytes with no blank, control character or any of \/:*?"<>|.
+// More than the repair ever writes, so that a longer value shows as longer.
+const DWORD kOrderReadSize = 4096;
+
+// One computer's verdict, before it is put into words.
+struct Finding {
+    Verdict verdict;
+    // The rest of the verdict line: "the repair would rewrite Order", "no
+    // provider subkeys", "remote registry: error 53: ...".
+    Phrase reason;
+    // Stale: what Order is when it holds no names to show ("absent",
+    // "type 1", "5000 bytes", "error 5: ..."); else empty.
+    Phrase now;
+    // Current, and stale where Order is a REG_MULTI_SZ that could be read:
+    // the strings it holds; else NULL.
+    const char *nowNames;
+    DWORD nowSize;
+    // Current and stale: what the repair writes; else NULL.
+    const char *afterNames;
+    DWORD afterSize;
+};
+
+// Everything one check works in. Each thread that checks owns one, and a
+// Finding's names point into it.
+struct CheckWork {
+    OrderPlan plan;
+    // Two bytes beyond what the read may fill, so that even unterminated
+    // data ends in a NUL.
+    char order[kOrderReadSize + 2];
+    Finding finding;
+};
+
+// Whether the length bytes at name name a computer: 1 to 255 bytes, no
+// blank, control character or any of \/:*?"<>|. Reads no further.
+bool IsComputerName(const char *name, size_t length);
+// Two backslashes, then a computer name.
 bool IsComputerArgument(const char *argument);
 
-// Prints one computer's verdict and returns it: this computer's for NULL,
-// else that computer's, through its registry over the network. A named
-// computer's verdict line names it after the word ("stale: \\PRN1: ...").
-Verdict CheckComputer(const char *computer);
+// Empties a finding: no reason, no names.
+void ClearFinding(Finding *finding);
 
-// Each computer's verdict in turn, whatever the others'; returns the
-// highest, so that kCurrent still means all current.
-Verdict CheckComputers(char *const *computers, int count);
+// Finds one computer's verdict into work->finding and returns it: this
+// computer's for NULL, else that computer's ("\\NAME"), through its
+// registry over the network, never this computer's in its place.
+Verdict CheckComputer(const char *computer, CheckWork *work);
 
 #endif

@@ -35,7 +35,7 @@ PROGRAMS = {
             "user32.dll": None,
         },
         "level": "asInvoker",
-        "budget": 20 * 1024,
+        "budget": 22 * 1024,
     },
 }
 SUPPORTED_OS = {

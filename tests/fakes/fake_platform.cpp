@@ -5,6 +5,10 @@
 #include <string.h>
 #include <strings.h>
 
+#include <chrono>
+#include <mutex>
+#include <thread>
+
 FakeRegistry g_registry;
 FakeModule g_module;
 std::vector<ShownMessageBox> g_messageBoxes;
@@ -15,8 +19,41 @@ bool g_doubleByteCodePage = false;
 static HKEY const kProvidersKey = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x5150));
 static HKEY const kRemoteRoot = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x6000));
 
+namespace {
+
+std::thread::id g_testThread;
+thread_local std::vector<std::string> t_workerCalls;
+std::mutex g_workerCallsLock;
+
+// A call, in the order it was made: on the test's thread into calls; on
+// another into that thread's own list, without a lock that would order
+// the threads' checks one after another.
+bool OnTestThread()
+{
+    return std::this_thread::get_id() == g_testThread;
+}
+
+void Record(const std::string &call)
+{
+    if (OnTestThread())
+        g_registry.calls.push_back(call);
+    else
+        t_workerCalls.push_back(call);
+}
+
+}  // namespace
+
+void FlushFakeWorkerCalls()
+{
+    std::lock_guard<std::mutex> guard(g_workerCallsLock);
+    g_registry.workerCalls.insert(g_registry.workerCalls.end(), t_workerCalls.begin(), t_workerCalls.end());
+    t_workerCalls.clear();
+}
+
 void ResetFakePlatform()
 {
+    ResetFakeKernel();
+    g_testThread = std::this_thread::get_id();
     g_registry = FakeRegistry();
     g_module = FakeModule();
     g_messageBoxes.clear();
@@ -63,14 +100,15 @@ bool SameRegistryName(const std::string &left, const std::string &right)
 
 static LONG OpenSubkey(const char *name, REGSAM access, PHKEY result)
 {
-    g_registry.calls.push_back(std::string("RegOpenKeyExA ") + name);
-    g_registry.subkeyAccess.push_back(access);
+    Record(std::string("RegOpenKeyExA ") + name);
+    if (OnTestThread())
+        g_registry.subkeyAccess.push_back(access);
     const auto failure = g_registry.subkeyOpenFailures.find(name);
     if (failure != g_registry.subkeyOpenFailures.end())
         return failure->second;
     for (size_t index = 0; index < g_registry.subkeys.size(); ++index) {
         if (SameRegistryName(g_registry.subkeys[index], name)) {
-            ++g_registry.keysOpen;
+            __atomic_add_fetch(&g_registry.keysOpen, 1, __ATOMIC_RELAXED);
             *result = SubkeyHandle(index);
             return ERROR_SUCCESS;
         }
@@ -123,13 +161,18 @@ DWORD GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size)
 
 LONG RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result)
 {
-    g_registry.calls.push_back(std::string("RegConnectRegistryA ") + machineName);
+    Record(std::string("RegConnectRegistryA ") + machineName);
     if (key != HKEY_LOCAL_MACHINE)
         return ERROR_INVALID_HANDLE;
+    const auto delay = g_registry.connectDelays.find(machineName);
+    if (delay != g_registry.connectDelays.end())
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay->second));
+    if (g_registry.hangingComputers.count(machineName) != 0)
+        HangUntilReleased();
     const auto failure = g_registry.connectFailures.find(machineName);
     if (failure != g_registry.connectFailures.end())
         return failure->second;
-    ++g_registry.keysOpen;
+    __atomic_add_fetch(&g_registry.keysOpen, 1, __ATOMIC_RELAXED);
     *result = kRemoteRoot;
     return ERROR_SUCCESS;
 }
@@ -139,20 +182,22 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
 {
     if (key == kProvidersKey)
         return OpenSubkey(subKey, access, result);
-    g_registry.calls.push_back(key == kRemoteRoot ? "RegOpenKeyExA remote" : "RegOpenKeyExA");
-    g_registry.openedRoot = key;
-    g_registry.openedPath = subKey;
-    g_registry.openedAccess = access;
+    Record(key == kRemoteRoot ? "RegOpenKeyExA remote" : "RegOpenKeyExA");
+    if (OnTestThread()) {
+        g_registry.openedRoot = key;
+        g_registry.openedPath = subKey;
+        g_registry.openedAccess = access;
+    }
     if (g_registry.openResult != ERROR_SUCCESS)
         return g_registry.openResult;
-    ++g_registry.keysOpen;
+    __atomic_add_fetch(&g_registry.keysOpen, 1, __ATOMIC_RELAXED);
     *result = kProvidersKey;
     return ERROR_SUCCESS;
 }
 
 LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPSTR, LPDWORD, void *)
 {
-    g_registry.calls.push_back("RegEnumKeyExA");
+    Record("RegEnumKeyExA");
     if (key != kProvidersKey)
         return ERROR_INVALID_HANDLE;
     const auto failure = g_registry.enumerationFailures.find(index);
@@ -172,7 +217,7 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
 
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, BYTE *data, LPDWORD size)
 {
-    g_registry.calls.push_back(std::string("RegQueryValueExA ") + valueName);
+    Record(std::string("RegQueryValueExA ") + valueName);
     if (key != kProvidersKey)
         return ERROR_INVALID_HANDLE;
     if (g_registry.queryResult != ERROR_SUCCESS)
@@ -186,15 +231,18 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, BYTE *d
         *size = needed;
         return ERROR_MORE_DATA;
     }
-    if (data != NULL)
+    // The platform promises nothing past the data: not even a NUL.
+    if (data != NULL) {
+        memset(data, 0xBD, *size);
         memcpy(data, g_registry.order.data(), needed);
+    }
     *size = needed;
     return ERROR_SUCCESS;
 }
 
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *data, DWORD size)
 {
-    g_registry.calls.push_back("RegSetValueExA");
+    Record("RegSetValueExA");
     if (key != kProvidersKey)
         return ERROR_INVALID_HANDLE;
     if (g_registry.setValueResult != ERROR_SUCCESS)
@@ -209,20 +257,20 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
 LONG RegCloseKey(HKEY key)
 {
     if (key == kRemoteRoot) {
-        g_registry.calls.push_back("RegCloseKey remote");
-        --g_registry.keysOpen;
+        Record("RegCloseKey remote");
+        __atomic_sub_fetch(&g_registry.keysOpen, 1, __ATOMIC_RELAXED);
         return ERROR_SUCCESS;
     }
     if (IsSubkeyHandle(key)) {
         const size_t index = reinterpret_cast<uintptr_t>(key) - reinterpret_cast<uintptr_t>(kProvidersKey) - 1;
-        g_registry.calls.push_back("RegCloseKey " + g_registry.subkeys[index]);
-        --g_registry.keysOpen;
+        Record("RegCloseKey " + g_registry.subkeys[index]);
+        __atomic_sub_fetch(&g_registry.keysOpen, 1, __ATOMIC_RELAXED);
         return ERROR_SUCCESS;
     }
-    g_registry.calls.push_back("RegCloseKey");
+    Record("RegCloseKey");
     if (key != kProvidersKey)
         return ERROR_INVALID_HANDLE;
-    --g_registry.keysOpen;
+    __atomic_sub_fetch(&g_registry.keysOpen, 1, __ATOMIC_RELAXED);
     return g_registry.closeResult;
 }
 

@@ -9,6 +9,7 @@
 #include "../common/multi_string.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,17 @@ struct FakeRegistry {
     LONG setValueResult = ERROR_SUCCESS;             // not ERROR_SUCCESS: nothing stored
     LONG closeResult = ERROR_SUCCESS;
     std::map<std::string, LONG> connectFailures;  // computer -> result; others connect
+    std::map<std::string, int> connectDelays;     // computer -> milliseconds before it answers
+    std::set<std::string> hangingComputers;       // answer only once the test lets them go
     bool hasOrder = false;                        // the Order value, read by RegQueryValueExA
     DWORD orderType = REG_MULTI_SZ;
     std::string order;
     LONG queryResult = ERROR_SUCCESS;
 
-    // Record.
+    // Record, on the test's own thread; calls made on others are in
+    // workerCalls once those threads have ended, and keysOpen counts all.
     std::vector<std::string> calls;  // a subkey's open and close carry its name, a computer's too
+    std::vector<std::string> workerCalls;
     HKEY openedRoot = NULL;
     std::string openedPath;
     REGSAM openedAccess = 0;
@@ -58,6 +63,23 @@ struct FakeConsole {
     std::string err;
 };
 
+// List files by path; anything else cannot be opened.
+struct FakeFiles {
+    std::map<std::string, std::string> contents;
+    std::map<std::string, LONG> openFailures;  // path -> the open's error
+    DWORD sizeHigh = 0;                        // what GetFileSize says beyond 4 GiB
+    LONG readFailure = ERROR_SUCCESS;
+    bool shortRead = false;  // ReadFile gives one byte fewer than asked, with success
+    std::vector<std::string> opened;
+};
+
+struct FakeThreads {
+    bool createFails = false;
+    int created = 0;
+    size_t stackSize = 0;  // of the last one
+    DWORD flags = 0;
+};
+
 struct ShownMessageBox {
     HWND owner;
     std::string text;
@@ -73,13 +95,27 @@ extern std::vector<ShownMessageBox> g_messageBoxes;
 // The fakes model the ANSI code page's Latin-1 letters and, besides it,
 // 437 (the OEM code page) for u with diaeresis and 65001; any other fails.
 extern FakeConsole g_console;
+extern FakeFiles g_files;
+extern FakeThreads g_threads;
 
 // Whether the registry takes two subkey names for one: it ignores case,
 // which the fakes model for ASCII letters (in a double-byte code page, not
 // for a letter's trail byte).
 bool SameRegistryName(const std::string &left, const std::string &right);
 
-// Back to a well-behaved platform with nothing recorded.
+// Back to a well-behaved platform with nothing recorded: hanging
+// connections are let go and every thread is waited for first.
 void ResetFakePlatform();
+
+// Lets hanging connections answer and waits for every thread started.
+void JoinFakeThreads();
+// Events, files and threads whose handles are still open.
+int OpenFakeHandles();
+
+// For the fakes themselves.
+void ResetFakeKernel();
+void SetFakeLastError(DWORD error);
+void HangUntilReleased();
+void FlushFakeWorkerCalls();
 
 #endif

@@ -10,6 +10,8 @@
 #include <stdint.h>
 
 #define WINAPI
+#define FALSE 0
+#define TRUE 1
 
 typedef int BOOL;
 typedef uint8_t BYTE;
@@ -52,14 +54,24 @@ struct MSG {
     POINT pt;
 };
 
+typedef DWORD(WINAPI *LPTHREAD_START_ROUTINE)(void *parameter);
+
 #define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u)))
 #define MAX_PATH 260
+#define MAX_COMPUTERNAME_LENGTH 15
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 
 const LONG ERROR_SUCCESS = 0;
 const LONG ERROR_FILE_NOT_FOUND = 2;
 const LONG ERROR_ACCESS_DENIED = 5;
 const LONG ERROR_INVALID_HANDLE = 6;
+const LONG ERROR_NOT_ENOUGH_MEMORY = 8;
+const LONG ERROR_HANDLE_EOF = 38;
 const LONG ERROR_BAD_NETPATH = 53;
+const LONG ERROR_INVALID_PARAMETER = 87;
+const LONG ERROR_BUFFER_OVERFLOW = 111;
+const LONG ERROR_INSUFFICIENT_BUFFER = 122;
+const LONG ERROR_NO_UNICODE_TRANSLATION = 1113;
 const LONG ERROR_MORE_DATA = 234;
 const LONG ERROR_NO_MORE_ITEMS = 259;
 
@@ -74,9 +86,21 @@ const DWORD STD_OUTPUT_HANDLE = static_cast<DWORD>(-11);
 const DWORD STD_ERROR_HANDLE = static_cast<DWORD>(-12);
 const UINT CP_ACP = 0;
 const UINT CP_OEMCP = 1;
+const UINT CP_UTF8 = 65001;
+const DWORD MB_ERR_INVALID_CHARS = 0x0008;
+const DWORD WC_NO_BEST_FIT_CHARS = 0x0400;
 const DWORD FORMAT_MESSAGE_MAX_WIDTH_MASK = 0x00FF;
 const DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x0200;
 const DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
+
+const DWORD GENERIC_READ = 0x80000000u;
+const DWORD FILE_SHARE_READ = 0x00000001;
+const DWORD OPEN_EXISTING = 3;
+
+const DWORD INFINITE = 0xFFFFFFFFu;
+const DWORD WAIT_OBJECT_0 = 0;
+const DWORD WAIT_TIMEOUT = 258;
+const DWORD STACK_SIZE_PARAM_IS_A_RESERVATION = 0x00010000;
 
 const UINT MB_OK = 0x0000;
 const UINT WM_USER = 0x0400;
@@ -98,6 +122,25 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
                         BOOL *usedDefaultChar);
 DWORD FormatMessageA(DWORD flags, const void *source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
                      va_list *arguments);
+
+DWORD GetLastError();
+BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
+HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, void *security, DWORD disposition, DWORD flags,
+                   HANDLE templateFile);
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+BOOL ReadFile(HANDLE file, void *buffer, DWORD size, LPDWORD read, void *overlapped);
+BOOL CloseHandle(HANDLE object);
+
+HANDLE CreateThread(void *security, size_t stackSize, LPTHREAD_START_ROUTINE start, void *parameter, DWORD flags,
+                    LPDWORD threadId);
+HANDLE CreateEventA(void *security, BOOL manualReset, BOOL initialState, LPCSTR name);
+BOOL SetEvent(HANDLE event);
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+DWORD GetTickCount();
+LONG InterlockedIncrement(volatile LONG *addend);
+LONG InterlockedDecrement(volatile LONG *addend);
+LONG InterlockedExchange(volatile LONG *target, LONG value);
+LONG InterlockedCompareExchange(volatile LONG *destination, LONG exchange, LONG comparand);
 
 LONG RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result);
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);

@@ -1,16 +1,21 @@
 #include "../../checker/output.h"
+#include "../../checker/plan.h"
+#include "../../checker/pool.h"
+#include "../../checker/report.h"
 #include "../../checker/verdict.h"
 #include "../fakes/fake_platform.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
 class Checker : public ::testing::Test {
 protected:
     void SetUp() override { ResetFakePlatform(); }
+    void TearDown() override { JoinFakeThreads(); }
 };
 
 enum Failing { kNothing, kTheOpen, kTheListing, kTheRead };
@@ -18,6 +23,39 @@ enum Failing { kNothing, kTheOpen, kTheListing, kTheRead };
 bool Called(const char *call)
 {
     return std::find(g_registry.calls.begin(), g_registry.calls.end(), call) != g_registry.calls.end();
+}
+
+// One computer's verdict in words, as the checker writes it.
+std::string Described(const char *computer, ReportFormat format, Verdict *verdict)
+{
+    std::unique_ptr<CheckWork> work(new CheckWork);
+    std::unique_ptr<Report> report(new Report());
+    *verdict = CheckComputer(computer, work.get());
+    ReportFinding(work->finding, computer, format, report.get());
+    return std::string(report->text, report->length);
+}
+
+// A run of the checker, from its arguments on.
+struct CheckerRun {
+    PlanOutcome outcome;
+    Verdict verdict = kUsage;
+};
+
+CheckerRun RunChecker(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), "provider-order-check.exe");
+    std::vector<char *> argv;
+    for (std::string &argument : arguments)
+        argv.push_back(&argument[0]);
+    argv.push_back(NULL);
+    CheckPlan plan;
+    CheckerRun run;
+    run.outcome = MakePlan(static_cast<int>(arguments.size()), argv.data(), &plan);
+    if (run.outcome == kPlanReady)
+        run.verdict = CheckAll(plan);
+    JoinFakeThreads();
+    ReleasePlan(&plan);
+    return run;
 }
 
 // Each verdict, word for word, here and on a named computer; every handle
@@ -43,6 +81,10 @@ TEST_F(Checker, EachVerdictAndItsText)
         {"current", NULL, ab, "A\0B\0\0", 5, kCurrent, "current: Order lists every provider subkey\r\n  A\r\n  B\r\n"},
         {"the same first name and size", NULL, ab, "A\0C\0\0", 5, kStale,
          "stale: the repair would rewrite Order\r\nnow:\r\n  A\r\n  C\r\nafter:\r\n  A\r\n  B\r\n"},
+        {"the right size, its last byte no NUL", NULL, ab, "A\0B\0x", 5, kStale,
+         "stale: the repair would rewrite Order\r\nnow:\r\n  A\r\n  B\r\n  x\r\nafter:\r\n  A\r\n  B\r\n"},
+        {"without its final NUL", NULL, ab, "A\0B", 3, kStale,
+         "stale: the repair would rewrite Order\r\nnow:\r\n  A\r\n  B\r\nafter:\r\n  A\r\n  B\r\n"},
         {"absent", NULL, ab, NULL, 0, kStale,
          "stale: the repair would rewrite Order\r\nnow: absent\r\nafter:\r\n  A\r\n  B\r\n"},
         {"another type",
@@ -53,6 +95,22 @@ TEST_F(Checker, EachVerdictAndItsText)
          kStale,
          "stale: the repair would rewrite Order\r\nnow: type 1\r\nafter:\r\n  A\r\n",
          REG_SZ},
+        {"type 0",
+         NULL,
+         {"A"},
+         "",
+         0,
+         kStale,
+         "stale: the repair would rewrite Order\r\nnow: type 0\r\nafter:\r\n  A\r\n",
+         REG_NONE},
+        {"a type of ten digits",
+         NULL,
+         {"A"},
+         "",
+         0,
+         kStale,
+         "stale: the repair would rewrite Order\r\nnow: type 4294967295\r\nafter:\r\n  A\r\n",
+         0xFFFFFFFFu},
         {"longer than is read",
          NULL,
          {"A"},
@@ -77,8 +135,15 @@ TEST_F(Checker, EachVerdictAndItsText)
          "untouched: the names take over 1024\r\n", REG_MULTI_SZ, kTheListing, ERROR_ACCESS_DENIED, 4},
         {"a listing that fails", NULL, ab, NULL, 0, kUntouched,
          "untouched: listing subkey 1: error 5: Access is denied.\r\n", REG_MULTI_SZ, kTheListing, ERROR_ACCESS_DENIED},
+        {"the first listing fails", NULL, ab, NULL, 0, kUntouched,
+         "untouched: listing subkey 0: error 5: Access is denied.\r\n", REG_MULTI_SZ, kTheListing, ERROR_ACCESS_DENIED,
+         0},
         {"an error without a text", NULL, ab, NULL, 0, kUntouched, "untouched: listing subkey 1: error 1234\r\n",
          REG_MULTI_SZ, kTheListing, 1234},
+        {"a system text of two lines, on one", NULL, ab, NULL, 0, kUntouched,
+         "untouched: listing subkey 1: error 1219: Multiple connections to a server or shared resource by the same "
+         "user, using more than one user name, are not allowed.\r\n",
+         REG_MULTI_SZ, kTheListing, 1219},
         {"a name read substituted",
          NULL,
          {"A", "A"},
@@ -116,39 +181,395 @@ TEST_F(Checker, EachVerdictAndItsText)
         else if (row.failing == kTheRead)
             g_registry.queryResult = row.failure;
 
-        EXPECT_EQ(row.verdict, CheckComputer(row.computer));
+        Verdict verdict = kUsage;
+        EXPECT_EQ(row.text, Described(row.computer, kTextReport, &verdict));
 
-        EXPECT_EQ(row.text, g_console.out);
+        EXPECT_EQ(row.verdict, verdict);
         EXPECT_EQ(KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, g_registry.openedAccess);
         EXPECT_EQ(row.computer != NULL, Called("RegConnectRegistryA \\\\PRN1"));
         EXPECT_EQ(0, g_registry.keysOpen);
         EXPECT_FALSE(Called("RegSetValueExA"));
+        EXPECT_TRUE(g_console.out.empty());
     }
 }
 
-// A computer that cannot be reached is unreadable, and never stands in for
-// this one; the others are still checked, and the highest verdict is
-// returned, wherever it stands.
-TEST_F(Checker, EachComputerInTurnTheHighestVerdictReturned)
+// As tasklist /FO CSV writes: every field quoted, quotes doubled, CRLF; a
+// list is one field, its names apart by line feeds; what Order is when it
+// holds no names goes with the reason, so that "Order now" holds names only.
+TEST_F(Checker, EachVerdictAsACsvRow)
+{
+    const struct {
+        const char *what;
+        const char *computer;
+        std::vector<std::string> subkeys;
+        const char *order;  // NULL: absent
+        size_t orderSize;
+        std::string row;
+        LONG connected = ERROR_SUCCESS;
+    } rows[] = {
+        {"current, this computer by its name",
+         NULL,
+         {"A", "B"},
+         "A\0B\0\0",
+         5,
+         "\"THISPC\",\"current\",\"0\",\"Order lists every provider subkey\",\"A\nB\",\"A\nB\"\r\n"},
+        {"stale, a comma and quotes in a name",
+         "\\\\PRN1",
+         {"Fax, \"new\"", "B"},
+         "Old\0\0",
+         5,
+         "\"PRN1\",\"stale\",\"1\",\"the repair would rewrite Order\",\"Old\",\"Fax, \"\"new\"\"\nB\"\r\n"},
+        {"stale, absent",
+         "\\\\PRN1",
+         {"A"},
+         NULL,
+         0,
+         "\"PRN1\",\"stale\",\"1\",\"the repair would rewrite Order; now: absent\",\"\",\"A\"\r\n"},
+        {"untouched", "\\\\PRN1", {}, NULL, 0, "\"PRN1\",\"untouched\",\"2\",\"no provider subkeys\",\"\",\"\"\r\n"},
+        {"unreadable",
+         "\\\\DOWN",
+         {"A"},
+         NULL,
+         0,
+         "\"DOWN\",\"unreadable\",\"3\",\"remote registry: error 53: The network path was not found.\",\"\",\"\"\r\n",
+         ERROR_BAD_NETPATH},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_registry.subkeys = row.subkeys;
+        g_registry.hasOrder = row.order != NULL;
+        g_registry.order.assign(row.order != NULL ? row.order : "", row.orderSize);
+        if (row.connected != ERROR_SUCCESS)
+            g_registry.connectFailures[row.computer] = row.connected;
+        Verdict verdict = kUsage;
+        EXPECT_EQ(row.row, Described(row.computer, kCsvReport, &verdict));
+    }
+}
+
+// Several computers: all at once on up to 32 threads, yet each one's lines
+// together, exactly as it alone would have them, in the order named, with
+// a count of each verdict; the highest verdict wherever it stands. The
+// later ones answer first, so that any other order would show.
+TEST_F(Checker, ManyAtOnceWrittenInTheOrderNamed)
+{
+    g_registry.subkeys = {"A", "B"};
+    g_registry.hasOrder = true;
+    g_registry.order.assign("A\0B\0\0", 5);
+    std::vector<std::string> computers;
+    std::string expected;
+    for (int index = 0; index < 40; ++index) {
+        const std::string name = "\\\\PC" + std::to_string(index);
+        computers.push_back(name);
+        if (index % 3 == 1)
+            g_registry.connectFailures[name] = ERROR_BAD_NETPATH;
+        Verdict verdict = kUsage;
+        expected += Described(name.c_str(), kTextReport, &verdict);
+        g_registry.connectDelays[name] = 40 - index;
+    }
+    g_registry.calls.clear();
+
+    const CheckerRun run = RunChecker(computers);
+
+    EXPECT_EQ(kUnreadable, run.verdict);
+    EXPECT_EQ(expected, g_console.out);
+    EXPECT_EQ("40 computers: 27 current, 0 stale, 0 untouched, 13 unreadable\r\n", g_console.err);
+    EXPECT_EQ(32, g_threads.created);
+    EXPECT_EQ(256u * 1024, g_threads.stackSize);
+    EXPECT_EQ(STACK_SIZE_PARAM_IS_A_RESERVATION, g_threads.flags);
+    EXPECT_TRUE(g_registry.calls.empty());
+    for (const std::string &computer : computers) {
+        SCOPED_TRACE(computer);
+        EXPECT_EQ(1, std::count(g_registry.workerCalls.begin(), g_registry.workerCalls.end(),
+                                "RegConnectRegistryA " + computer));
+    }
+    EXPECT_EQ(0, g_registry.keysOpen);
+    EXPECT_EQ(0, OpenFakeHandles());
+}
+
+// One computer, or none, is checked where the caller runs, as it always
+// was: no thread, no count. So is every one where no thread can start.
+TEST_F(Checker, OneAtATimeWithoutThreads)
+{
+    g_registry.subkeys = {"A"};
+    g_registry.connectFailures["\\\\DOWN"] = ERROR_BAD_NETPATH;
+    const struct {
+        const char *what;
+        std::vector<std::string> arguments;
+        bool threadsFail;
+        Verdict verdict;
+        std::string out;
+        std::string err;
+    } rows[] = {
+        {"this computer",
+         {},
+         false,
+         kStale,
+         "stale: the repair would rewrite Order\r\nnow: absent\r\nafter:\r\n  A\r\n",
+         ""},
+        {"one computer",
+         {"\\\\DOWN"},
+         false,
+         kUnreadable,
+         "unreadable: \\\\DOWN: remote registry: error 53: The network path was not found.\r\n",
+         ""},
+        {"no thread starts",
+         {"\\\\DOWN", "\\\\UP"},
+         true,
+         kUnreadable,
+         "unreadable: \\\\DOWN: remote registry: error 53: The network path was not found.\r\n"
+         "stale: \\\\UP: the repair would rewrite Order\r\nnow: absent\r\nafter:\r\n  A\r\n",
+         "2 computers: 0 current, 1 stale, 0 untouched, 1 unreadable\r\n"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        g_console = FakeConsole();
+        g_threads = FakeThreads();
+        g_threads.createFails = row.threadsFail;
+        EXPECT_EQ(row.verdict, RunChecker(row.arguments).verdict);
+        EXPECT_EQ(row.out, g_console.out);
+        EXPECT_EQ(row.err, g_console.err);
+        EXPECT_EQ(0, g_threads.created);
+        EXPECT_EQ(0, g_registry.keysOpen);
+        EXPECT_EQ(0, OpenFakeHandles());
+    }
+}
+
+// /T: a computer that does not answer in time is unreadable in its place,
+// and the run ends without it. More of them than there are threads still
+// let every other computer through: a thread given up on is replaced.
+TEST_F(Checker, NoAnswerInTimeIsUnreadable)
 {
     g_registry.subkeys = {"A"};
     g_registry.hasOrder = true;
     g_registry.order.assign("A\0\0", 3);
-    g_registry.connectFailures["\\\\DOWN"] = ERROR_BAD_NETPATH;
-    char up[] = "\\\\UP";
-    char down[] = "\\\\DOWN";
-    char *computers[] = {down, up};
+    const std::string current = "current: \\\\UP: Order lists every provider subkey\r\n  A\r\n";
+    std::vector<std::string> arguments = {"/T", "1", "\\\\UP", "\\\\HANG0", "\\\\UP"};
+    std::string expected = current + "unreadable: \\\\HANG0: no answer in 1 s\r\n" + current;
+    for (int index = 1; index <= 40; ++index) {
+        const std::string name = "\\\\HANG" + std::to_string(index);
+        arguments.push_back(name);
+        expected += "unreadable: " + name + ": no answer in 1 s\r\n";
+    }
+    arguments.push_back("\\\\UP");
+    expected += current;
+    for (int index = 0; index <= 40; ++index)
+        g_registry.hangingComputers.insert("\\\\HANG" + std::to_string(index));
 
-    EXPECT_EQ(kUnreadable, CheckComputers(computers, 2));
+    EXPECT_EQ(kUnreadable, RunChecker(arguments).verdict);
 
-    EXPECT_EQ("unreadable: \\\\DOWN: remote registry: error 53: The network path was not found.\r\n"
-              "current: \\\\UP: Order lists every provider subkey\r\n  A\r\n",
-              g_console.out);
-    EXPECT_EQ(std::vector<std::string>(
-                  {"RegConnectRegistryA \\\\DOWN", "RegConnectRegistryA \\\\UP", "RegOpenKeyExA remote"}),
-              std::vector<std::string>(g_registry.calls.begin(), g_registry.calls.begin() + 3));
-    EXPECT_EQ("RegCloseKey remote", g_registry.calls.back());
+    EXPECT_EQ(expected, g_console.out);
+    EXPECT_EQ("44 computers: 3 current, 0 stale, 0 untouched, 41 unreadable\r\n", g_console.err);
     EXPECT_EQ(0, g_registry.keysOpen);
+    EXPECT_EQ(0, OpenFakeHandles());
+}
+
+TEST_F(Checker, CsvWithItsHeaderOrWithout)
+{
+    g_registry.subkeys = {"A"};
+    const std::string header = "\"Computer\",\"Verdict\",\"Exit code\",\"Reason\",\"Order now\",\"Order after\"\r\n";
+    const std::string row = "\"THISPC\",\"stale\",\"1\",\"the repair would rewrite Order; now: absent\",\"\",\"A\"\r\n";
+    EXPECT_EQ(kStale, RunChecker({"/FO", "CSV"}).verdict);
+    EXPECT_EQ(header + row, g_console.out);
+    g_console = FakeConsole();
+    EXPECT_EQ(kStale, RunChecker({"-fo", "csv", "/nh"}).verdict);
+    EXPECT_EQ(row, g_console.out);
+}
+
+// The arguments become a plan, or nothing is checked: the usage, or a
+// list's fault on standard error, and not one registry call.
+TEST_F(Checker, TheArgumentsMakeAPlan)
+{
+    g_files.contents["servers.txt"] = "S1\r\n\\\\S2\r\n";
+    typedef std::vector<std::string> Arguments;
+    const struct {
+        Arguments arguments;
+        PlanOutcome outcome;
+        std::vector<std::string> computers = {};
+        ReportFormat format = kTextReport;
+        bool header = true;
+        DWORD timeLimit = 0;
+    } rows[] = {
+        {{}, kPlanReady},
+        {{"/?"}, kPlanHelp},
+        {{"-h"}, kPlanHelp},
+        {{"--help"}, kPlanHelp},
+        {{"\\\\A", "@servers.txt", "\\\\B"}, kPlanReady, {"\\\\A", "\\\\S1", "\\\\S2", "\\\\B"}},
+        {{"/FO", "CSV", "/NH", "/T", "30"}, kPlanReady, {}, kCsvReport, false, 30},
+        {{"-fo", "csv", "-nh", "-t", "3600"}, kPlanReady, {}, kCsvReport, false, 3600},
+        {{"/t", "1", "\\\\A"}, kPlanReady, {"\\\\A"}, kTextReport, true, 1},
+        {{"/? /?"}, kPlanWrongArgument},
+        {{"/?", "\\\\A"}, kPlanWrongArgument},
+        {{"/x"}, kPlanWrongArgument},
+        {{"A"}, kPlanWrongArgument},
+        {{"@"}, kPlanWrongArgument},
+        {{"/FO"}, kPlanWrongArgument},
+        {{"/FO", "XML"}, kPlanWrongArgument},
+        {{"/FO", "CSV", "/FO", "CSV"}, kPlanWrongArgument},
+        {{"/NH"}, kPlanWrongArgument},
+        {{"/FO", "CSV", "/NH", "/NH"}, kPlanWrongArgument},
+        {{"/T"}, kPlanWrongArgument},
+        {{"/T", "0"}, kPlanWrongArgument},
+        {{"/T", "3601"}, kPlanWrongArgument},
+        {{"/T", "99999999999"}, kPlanWrongArgument},
+        {{"/T", "soon"}, kPlanWrongArgument},
+        {{"/T", "-5"}, kPlanWrongArgument},
+        {{"/T", "1", "/T", "2"}, kPlanWrongArgument},
+        {{"\\\\A", "@missing.txt"}, kPlanRefused},
+    };
+    for (const auto &row : rows) {
+        std::string what;
+        for (const std::string &argument : row.arguments)
+            what += argument + " ";
+        SCOPED_TRACE(what);
+        std::vector<std::string> arguments = row.arguments;
+        arguments.insert(arguments.begin(), "provider-order-check.exe");
+        std::vector<char *> argv;
+        for (std::string &argument : arguments)
+            argv.push_back(&argument[0]);
+        CheckPlan plan;
+
+        EXPECT_EQ(row.outcome, MakePlan(static_cast<int>(argv.size()), argv.data(), &plan));
+
+        if (row.outcome == kPlanReady) {
+            EXPECT_EQ(row.computers,
+                      std::vector<std::string>(plan.computers.names, plan.computers.names + plan.computers.count));
+            EXPECT_EQ(row.format, plan.format);
+            EXPECT_EQ(row.header, plan.header);
+            EXPECT_EQ(row.timeLimit, plan.timeLimit);
+        }
+        EXPECT_TRUE(g_registry.calls.empty());
+        ReleasePlan(&plan);
+    }
+}
+
+std::string Utf16(const std::u16string &text)
+{
+    return std::string(reinterpret_cast<const char *>(text.data()), text.size() * sizeof(char16_t));
+}
+
+// A list file, as Windows' tools write them, gives the computers it lists
+// in order; a fault names the file, and the line and its text.
+TEST_F(Checker, AListFileNamesComputers)
+{
+    std::string hundredThousand;
+    for (int index = 0; index < 100000; ++index)
+        hundredThousand += "PC" + std::to_string(index) + "\r\n";
+    typedef std::vector<std::string> Names;
+    const struct {
+        const char *what;
+        std::string contents;
+        Names computers;
+        std::string err = "";
+        bool readable = true;
+        LONG readFailure = ERROR_SUCCESS;
+        bool shortRead = false;
+        DWORD sizeHigh = 0;
+    } rows[] = {
+        {"ANSI, a Latin-1 letter",
+         "Dr\xfc"
+         "ck\r\nB",
+         {"\\\\Dr\xfc"
+          "ck",
+          "\\\\B"}},
+        {"UTF-8 without a mark",
+         "Dr\xc3\xbc"
+         "ck\nB\n",
+         {"\\\\Dr\xfc"
+          "ck",
+          "\\\\B"}},
+        {"UTF-8 with a mark",
+         "\xef\xbb\xbf"
+         "Dr\xc3\xbc"
+         "ck\r\nB\r\n",
+         {"\\\\Dr\xfc"
+          "ck",
+          "\\\\B"}},
+        {"UTF-16LE with a mark",
+         Utf16(u"\ufeffDr\u00fcck\r\nB\r\n"),
+         {"\\\\Dr\xfc"
+          "ck",
+          "\\\\B"}},
+        {"blanks, tabs, empty lines, backslashes or none, no break at the end",
+         "\r\n  A \t\r\n\n\t\\\\B\r\n   \r\nC",
+         {"\\\\A", "\\\\B", "\\\\C"}},
+        {"a bad line, by its number and text",
+         "A\r\n\r\n  PRN 1  \r\nB\r\n",
+         {},
+         "provider-order-check: list.txt, line 3: not a computer name: PRN 1\r\n"},
+        {"a path",
+         "A\n\\\\B\\share\n",
+         {},
+         "provider-order-check: list.txt, line 2: not a computer name: \\\\B\\share\r\n"},
+        {"a NUL inside a line",
+         std::string("A\0B\n", 4),
+         {},
+         "provider-order-check: list.txt, line 1: not a computer name: A\r\n"},
+        {"a letter the code page lacks, never its look-alike",
+         "\xc5\x81\xc3\xb3"
+         "d\xc5\xba\r\n",
+         {},
+         "provider-order-check: list.txt, line 1: not a computer name: ?\xc3\xb3"
+         "d?\r\n"},
+        {"UTF-16 the code page lacks",
+         Utf16(u"\ufeff\u0141\u00f3d\u017a"),
+         {},
+         "provider-order-check: list.txt, line 1: not a computer name: ?\xc3\xb3"
+         "d?\r\n"},
+        {"empty", "", {}, "provider-order-check: list.txt: names no computer\r\n"},
+        {"blank lines only", " \r\n\t\n", {}, "provider-order-check: list.txt: names no computer\r\n"},
+        {"a mark only", "\xef\xbb\xbf", {}, "provider-order-check: list.txt: names no computer\r\n"},
+        {"no such file",
+         "",
+         {},
+         "provider-order-check: list.txt: error 2: The system cannot find the file specified.\r\n",
+         false},
+        {"a read that fails",
+         "A\r\n",
+         {},
+         "provider-order-check: list.txt: error 5: Access is denied.\r\n",
+         true,
+         ERROR_ACCESS_DENIED},
+        {"a read cut short", "A\r\n", {}, "provider-order-check: list.txt: error 38\r\n", true, ERROR_SUCCESS, true},
+        {"over 4 GiB",
+         "A\r\n",
+         {},
+         "provider-order-check: list.txt: error 8: Not enough memory resources are available to process this "
+         "command.\r\n",
+         true,
+         ERROR_SUCCESS,
+         false,
+         1},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_console.outputCodePage = 65001;
+        if (row.readable)
+            g_files.contents["list.txt"] = row.contents;
+        g_files.readFailure = row.readFailure;
+        g_files.shortRead = row.shortRead;
+        g_files.sizeHigh = row.sizeHigh;
+        ComputerList list = ComputerList();
+
+        EXPECT_EQ(row.err.empty(), ReadComputerList("list.txt", &list));
+
+        if (row.err.empty()) {
+            EXPECT_EQ(row.computers, Names(list.names, list.names + list.count));
+        }
+        EXPECT_EQ(row.err, g_console.err);
+        EXPECT_EQ(0, OpenFakeHandles());
+        ReleaseComputers(&list);
+    }
+
+    ResetFakePlatform();
+    g_files.contents["fleet.txt"] = hundredThousand;
+    ComputerList list = ComputerList();
+    ASSERT_TRUE(ReadComputerList("fleet.txt", &list));
+    ASSERT_EQ(100000u, list.count);
+    EXPECT_STREQ("\\\\PC0", list.names[0]);
+    EXPECT_STREQ("\\\\PC99999", list.names[99999]);
+    ReleaseComputers(&list);
 }
 
 TEST_F(Checker, AComputerIsTwoBackslashesAndAName)
@@ -166,18 +587,29 @@ TEST_F(Checker, AComputerIsTwoBackslashesAndAName)
         {"\\PRN1", false},
         {"PRN1", false},
         {"\\\\PRN1\\share", false},
+        {"\\\\PRN1/share", false},
         {"\\\\PRN 1", false},
         {"\\\\PRN\t1", false},
         {"\\\\PRN1:445", false},
         {"\\\\*", false},
+        {"\\\\PRN?", false},
+        {"\\\\\"PRN1\"", false},
+        {"\\\\<PRN1>", false},
+        {"\\\\PRN1|more", false},
         {"\\\\\x95\x5C", true, true},  // a double-byte letter whose trail byte is a backslash's
         {"\\\\\x95\x5C", false},
+        {"\\\\A\x95", true, true},  // a lead byte alone at the end
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.argument);
         g_doubleByteCodePage = row.doubleByteCodePage;
         EXPECT_EQ(row.computer, IsComputerArgument(row.argument.c_str()));
     }
+    // A name from a list is its length's bytes, with no NUL after them: a
+    // lead byte at its end reads nothing past it for a trail byte.
+    g_doubleByteCodePage = true;
+    const std::unique_ptr<char[]> bounded(new char[2]{'A', '\x95'});
+    EXPECT_TRUE(IsComputerName(bounded.get(), 2));
 }
 
 // Text leaves in the console's output code page, whether the handle is a
@@ -211,8 +643,11 @@ TEST_F(Checker, TextInTheConsolesCodePage)
         g_console.conversionsFail = row.conversionsFail;
 
         WriteText(GetStdHandle(STD_ERROR_HANDLE), row.text.c_str());
+        std::unique_ptr<Report> report(new Report());
+        Append(report.get(), row.text.c_str());
 
         EXPECT_EQ(row.written, g_console.err);
+        EXPECT_EQ(row.written, std::string(report->text, report->length));
         EXPECT_TRUE(g_console.out.empty());
     }
 }

@@ -1,0 +1,29 @@
+// The computers to check, as named on the command line or listed in files.
+#ifndef PROVIDER_ORDER_CHECKER_COMPUTER_LIST_H
+#define PROVIDER_ORDER_CHECKER_COMPUTER_LIST_H
+
+#include <windows.h>
+
+#include <stddef.h>
+
+struct ComputerList {
+    char **names;  // each "\\NAME", in the order named, owned by the list
+    DWORD count;
+    DWORD room;  // entries names has room for
+};
+
+// Adds "\\" and the length bytes at name; false when memory runs out.
+bool AddComputer(ComputerList *list, const char *name, size_t length);
+
+// Adds the computers the file at path lists, one a line, with or without
+// the leading "\\", blanks and tabs around them and empty lines ignored,
+// CRLF or LF. The file may be ANSI, UTF-8 with or without a byte-order
+// mark, or UTF-16LE with one, as Windows' tools write them. A file that
+// cannot be read, a line that names no computer, or a list that names none
+// at all is said on standard error, naming the file (and the line number
+// and text), and gives false.
+bool ReadComputerList(const char *path, ComputerList *list);
+
+void ReleaseComputers(ComputerList *list);
+
+#endif

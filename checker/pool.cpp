@@ -1,0 +1,241 @@
+#include "pool.h"
+
+#include "report.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+// As many as PowerShell's Invoke-Command runs at once by default.
+const DWORD kMostWorkers = 32;
+// A reservation is all a thread takes of memory until it uses the stack,
+// and a check needs well under this. Threads given up on under /T stay
+// until the process ends, so each must take little.
+const DWORD kWorkerStackSize = 256 * 1024;
+const DWORD kMillisecondsPerSecond = 1000;
+
+enum SlotState {
+    kWaiting,    // no thread has taken it yet
+    kRunning,    // started: the time it began is set
+    kDone,       // verdict and text set
+    kAbandoned,  // given up on under /T; its thread frees what it made
+};
+
+// One computer's place in the output.
+struct Slot {
+    volatile LONG state;
+    DWORD started;  // GetTickCount when its check began
+    Verdict verdict;
+    char *text;  // its lines; NULL when memory ran out
+    DWORD length;
+};
+
+struct Pool {
+    const CheckPlan *plan;
+    DWORD count;  // computers, this one counting as one
+    Slot *slots;
+    volatile LONG next;        // the next computer to take
+    volatile LONG active;      // threads that will take another
+    volatile LONG references;  // the caller's and each thread's
+    HANDLE progress;           // auto-reset: a check began or ended
+};
+
+// Read with a full barrier: what the thread wrote before it is seen too.
+LONG Read(volatile LONG *value)
+{
+    return InterlockedCompareExchange(value, 0, 0);
+}
+
+void Release(Pool *pool)
+{
+    if (InterlockedDecrement(&pool->references) != 0)
+        return;
+    CloseHandle(pool->progress);
+    free(pool->slots);
+    free(pool);
+}
+
+// "\\NAME", or NULL for this computer.
+const char *ComputerAt(const Pool *pool, DWORD index)
+{
+    return pool->plan->computers.count != 0 ? pool->plan->computers.names[index] : NULL;
+}
+
+enum Taken { kChecked, kNoneLeft, kGivenUp };
+
+// Takes the next computer, checks it, and leaves its lines in its slot.
+Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
+{
+    const DWORD index = static_cast<DWORD>(InterlockedIncrement(&pool->next) - 1);
+    if (index >= pool->count)
+        return kNoneLeft;
+    Slot *const slot = &pool->slots[index];
+    slot->started = GetTickCount();
+    InterlockedExchange(&slot->state, kRunning);
+    SetEvent(pool->progress);
+
+    const char *const computer = ComputerAt(pool, index);
+    const Verdict verdict = CheckComputer(computer, work);
+    report->length = 0;
+    ReportFinding(work->finding, computer, pool->plan->format, report);
+    char *const text = static_cast<char *>(malloc(report->length));
+    if (text != NULL)
+        memcpy(text, report->text, report->length);
+    slot->verdict = verdict;
+    slot->text = text;
+    slot->length = report->length;
+    if (InterlockedCompareExchange(&slot->state, kDone, kRunning) != kRunning) {
+        free(text);
+        return kGivenUp;
+    }
+    SetEvent(pool->progress);
+    return kChecked;
+}
+
+DWORD WINAPI Worker(void *context)
+{
+    Pool *const pool = static_cast<Pool *>(context);
+    CheckWork work;
+    Report report;
+    Taken taken;
+    while ((taken = CheckNext(pool, &work, &report)) == kChecked) {
+    }
+    // One given up on was counted out when it was.
+    if (taken == kNoneLeft)
+        InterlockedDecrement(&pool->active);
+    Release(pool);
+    return 0;
+}
+
+void StartWorker(Pool *pool)
+{
+    InterlockedIncrement(&pool->active);
+    InterlockedIncrement(&pool->references);
+    const HANDLE thread = CreateThread(NULL, kWorkerStackSize, Worker, pool, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+    if (thread != NULL) {
+        CloseHandle(thread);
+        return;
+    }
+    InterlockedDecrement(&pool->active);
+    InterlockedDecrement(&pool->references);
+}
+
+// A verdict of the caller's own in a computer's place: unreadable, because
+// of what reason says.
+Verdict WriteInstead(Pool *pool, DWORD index, const Phrase &reason, CheckWork *work, Report *report)
+{
+    ClearFinding(&work->finding);
+    work->finding.verdict = kUnreadable;
+    Add(&work->finding.reason, reason.text);
+    report->length = 0;
+    ReportFinding(work->finding, ComputerAt(pool, index), pool->plan->format, report);
+    WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), report->text, report->length);
+    return kUnreadable;
+}
+
+// Waits for the computer at index, writes its lines, and returns its
+// verdict. Where no thread is left to take it, checks it here.
+Verdict WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
+{
+    Slot *const slot = &pool->slots[index];
+    const DWORD limit = pool->plan->timeLimit * kMillisecondsPerSecond;
+    Phrase reason;
+    Clear(&reason);
+    for (;;) {
+        const LONG state = Read(&slot->state);
+        if (state == kDone)
+            break;
+        DWORD wait = INFINITE;
+        if (state == kWaiting && Read(&pool->active) == 0) {
+            CheckNext(pool, work, report);
+            continue;
+        }
+        if (state == kRunning && limit != 0) {
+            const DWORD elapsed = GetTickCount() - slot->started;
+            if (elapsed >= limit) {
+                if (InterlockedCompareExchange(&slot->state, kAbandoned, kRunning) != kRunning)
+                    continue;
+                // Its thread may never come back: another takes its turn.
+                InterlockedDecrement(&pool->active);
+                if (static_cast<DWORD>(Read(&pool->next)) < pool->count)
+                    StartWorker(pool);
+                Add(&reason, "no answer in ");
+                AddNumber(&reason, pool->plan->timeLimit);
+                Add(&reason, " s");
+                return WriteInstead(pool, index, reason, work, report);
+            }
+            wait = limit - elapsed;
+        }
+        WaitForSingleObject(pool->progress, wait);
+    }
+    if (slot->text == NULL) {
+        AddError(&reason, ERROR_NOT_ENOUGH_MEMORY);
+        return WriteInstead(pool, index, reason, work, report);
+    }
+    WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), slot->text, slot->length);
+    free(slot->text);
+    return slot->verdict;
+}
+
+void WriteSummary(DWORD count, const DWORD *counts)
+{
+    Phrase summary;
+    Clear(&summary);
+    AddNumber(&summary, count);
+    Add(&summary, " computers: ");
+    for (int verdict = 0; verdict < kVerdictCount; ++verdict) {
+        AddNumber(&summary, counts[verdict]);
+        Add(&summary, " ");
+        Add(&summary, kVerdictWords[verdict]);
+        Add(&summary, verdict + 1 < kVerdictCount ? ", " : "\r\n");
+    }
+    WriteText(GetStdHandle(STD_ERROR_HANDLE), summary.text);
+}
+
+}  // namespace
+
+Verdict CheckAll(const CheckPlan &plan)
+{
+    const DWORD count = plan.computers.count != 0 ? plan.computers.count : 1;
+    Pool *const pool = static_cast<Pool *>(calloc(1, sizeof(Pool)));
+    Slot *const slots = static_cast<Slot *>(calloc(count, sizeof(Slot)));
+    const HANDLE progress = CreateEventA(NULL, FALSE, FALSE, NULL);
+    if (pool == NULL || slots == NULL || progress == NULL) {
+        Phrase message;
+        BeginMessage(&message);
+        AddError(&message, ERROR_NOT_ENOUGH_MEMORY);
+        WriteMessage(&message);
+        if (progress != NULL)
+            CloseHandle(progress);
+        free(slots);
+        free(pool);
+        return kUnreadable;
+    }
+    pool->plan = &plan;
+    pool->count = count;
+    pool->slots = slots;
+    pool->references = 1;
+    pool->progress = progress;
+    if (count > 1 || plan.timeLimit != 0) {
+        for (DWORD started = 0; started < count && started < kMostWorkers; ++started)
+            StartWorker(pool);
+    }
+
+    if (plan.format == kCsvReport && plan.header)
+        WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), kCsvHeader, sizeof kCsvHeader - 1);
+    CheckWork work;
+    Report report;
+    DWORD counts[kVerdictCount] = {};
+    Verdict highest = kCurrent;
+    for (DWORD index = 0; index < count; ++index) {
+        const Verdict verdict = WriteInTurn(pool, index, &work, &report);
+        ++counts[verdict];
+        if (verdict > highest)
+            highest = verdict;
+    }
+    if (count > 1)
+        WriteSummary(count, counts);
+    Release(pool);
+    return highest;
+}

@@ -1,0 +1,15 @@
+// Many computers at once, their verdicts written in the order named.
+#ifndef PROVIDER_ORDER_CHECKER_POOL_H
+#define PROVIDER_ORDER_CHECKER_POOL_H
+
+#include "plan.h"
+#include "verdict.h"
+
+// Checks every computer of the plan, up to 32 at a time, and writes each
+// one's lines together, in the order named, as soon as it and every one
+// named before it are done. One computer, or this one, is checked on the
+// calling thread, unless a time limit needs it watched. With more than one,
+// the last line on standard error counts the verdicts. Returns the highest.
+Verdict CheckAll(const CheckPlan &plan);
+
+#endif

@@ -1,0 +1,25 @@
+// A verdict put into words: the checker's text, or a row of CSV.
+#ifndef PROVIDER_ORDER_CHECKER_REPORT_H
+#define PROVIDER_ORDER_CHECKER_REPORT_H
+
+#include "output.h"
+#include "verdict.h"
+
+enum ReportFormat {
+    kTextReport,  // "stale: \\PRN1: the repair would rewrite Order", then "now:" and "after:"
+    kCsvReport,   // as tasklist /FO CSV writes: every field quoted, CRLF line ends
+};
+
+// Each verdict's first word.
+extern const char *const kVerdictWords[kVerdictCount];
+
+// The CSV columns, as the header row names them.
+const char kCsvHeader[] = "\"Computer\",\"Verdict\",\"Exit code\",\"Reason\",\"Order now\",\"Order after\"\r\n";
+
+// Appends the verdict for computer ("\\NAME", or NULL for this computer).
+// In a CSV row each list is one field, its names separated by line feeds:
+// a spreadsheet shows them one a line in the cell, and PowerShell splits
+// them back with -split "`n" (a name never holds one).
+void ReportFinding(const Finding &finding, const char *computer, ReportFormat format, Report *report);
+
+#endif
