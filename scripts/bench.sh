@@ -6,7 +6,8 @@
 # nothing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-exe="$root/${1:-build/win32}/provider-order.exe"
+build="$root/${1:-build/win32}"
+exe="$build/provider-order.exe"
 runs=${RUNS:-15}
 . "$root/scripts/wine-env.sh"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
@@ -52,9 +53,9 @@ median_ms() {
 }
 
 size=$(stat -c %s "$exe")
-build="the shipped 32-bit build"
-[ "$(exe_arch "$exe")" = win64 ] && build="a 64-bit build of the same sources: 32-bit programs do not start on this Linux"
-echo "provider-order.exe: $size bytes, $build"
+kind="the shipped 32-bit build"
+[ "$(exe_arch "$exe")" = win64 ] && kind="a 64-bit build of the same sources: 32-bit programs do not start on this Linux"
+echo "provider-order.exe: $size bytes, provider-order-check.exe: $(stat -c %s "$build/provider-order-check.exe") bytes, $kind"
 echo "$(date -u +%Y-%m-%d), $(uname -m), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(wine --version), median of $runs runs"
 echo
 echo "| providers | tool: registry calls | reg add: registry calls | tool: median ms | reg add: median ms | tool / reg add |"
@@ -74,3 +75,54 @@ done
 echo
 echo "floor for the tool: open, one enumeration per provider and the last, an open and a close per"
 echo "provider to prove its name, write, close = 3 x providers + 4"
+
+# A fleet for the checker: computers named slow-N answer 53 only after
+# SLOW_MS, through the stand-in for a slow network that the tests use;
+# this computer's own name (reachable) and other names (53 at once) answer
+# at once.
+SLOW_MS=2000
+checker="$build/provider-order-check.exe"
+slow_network=("$build/with_slow_network.exe" "$build/slow_network.dll" "$checker")
+own=$(wine cmd /c echo %COMPUTERNAME% | tr -d '\r')
+fleet() {
+    local count=$1 slow=$2 i
+    for ((i = 0; i < count; i++)); do
+        if ((i % (count / slow) == 0)); then
+            echo "slow-$i"
+        elif ((i % 2)); then
+            echo "$own"
+        else
+            echo "no-such-$i"
+        fi
+    done
+}
+seconds() {
+    local start end
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || true
+    end=$(date +%s%N)
+    awk -v ns=$((end - start)) 'BEGIN { printf "%.1f", ns / 1e9 }'
+}
+one_after_another() {
+    local name
+    while read -r name; do
+        wine "${slow_network[@]}" "\\\\$name"
+    done <"$1"
+}
+export SLOW_NETWORK_MS=$SLOW_MS
+wine reg add "$key\\LanMan Print Services" /f >/dev/null
+fleet 200 20 >"$work/fleet.txt"
+serial=$(seconds one_after_another "$work/fleet.txt")
+together=$(seconds wine "${slow_network[@]}" "@$(wine winepath -w "$work/fleet.txt" | tr -d '\r')")
+echo
+echo "The checker on a fleet: 200 computers, 20 of them slow (each answers 53 after $((SLOW_MS / 1000)) s), the rest at once"
+echo
+echo "| checked | wall s | / slowest computer |"
+echo "|---|---:|---:|"
+awk -v s="$serial" -v t="$together" -v slowest="$((SLOW_MS / 1000))" 'BEGIN {
+    printf "| one after another, a process a computer (the for /f loop) | %s | %.1f |\n", s, s / slowest
+    printf "| at once, from a list | %s | %.1f |\n", t, t / slowest
+    printf "\none after another / at once: %.1f\n", (t > 0 ? s / t : 0) }'
+# A larger list: half of it this computer, half unreachable.
+for ((i = 0; i < 2000; i++)); do if ((i % 2)); then echo "$own"; else echo "no-such-$i"; fi; done >"$work/fleet-2000.txt"
+echo "2,000 computers from a list, half of them unreachable, at once: $(seconds wine "$checker" "@$(wine winepath -w "$work/fleet-2000.txt" | tr -d '\r')") s"

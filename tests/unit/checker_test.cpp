@@ -381,6 +381,7 @@ TEST_F(Checker, CsvWithItsHeaderOrWithout)
 TEST_F(Checker, TheArgumentsMakeAPlan)
 {
     g_files.contents["servers.txt"] = "S1\r\n\\\\S2\r\n";
+    g_files.contents["bad.txt"] = "S1\r\nS 2\r\n";
     typedef std::vector<std::string> Arguments;
     const struct {
         Arguments arguments;
@@ -416,6 +417,7 @@ TEST_F(Checker, TheArgumentsMakeAPlan)
         {{"/T", "-5"}, kPlanWrongArgument},
         {{"/T", "1", "/T", "2"}, kPlanWrongArgument},
         {{"\\\\A", "@missing.txt"}, kPlanRefused},
+        {{"\\\\A", "@bad.txt", "\\\\B"}, kPlanRefused},
     };
     for (const auto &row : rows) {
         std::string what;

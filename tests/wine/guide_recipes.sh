@@ -58,19 +58,43 @@ expect() {
 holds() { if "$@"; then echo yes; else echo no; fi; }
 current() { [ "$(shown_order "$key")" = "$(joined_subkeys "$key")" ]; }
 
-for name in for-each-computer start-wait startup-script; do
+for name in list-audit csv-audit start-wait startup-script; do
     [ -n "$(recipe "$name")" ] || expect "the guide has the recipe $name" no
 done
 "$wine" net start spooler >/dev/null 2>&1
 
 seed_stale_providers "$key"
 before=$(shown_order "$key")
-output=$(run_line for-each-computer)
+output=$(run_line list-audit)
 echo "$output"
-expect "for-each-computer: the stale one says so" "$(holds grep -qF "stale: \\\\$own: the repair would rewrite Order" <<<"$output")"
-expect "for-each-computer: the unknown one is unreadable, 53" \
+expect "list-audit: the stale one says so" "$(holds grep -qF "stale: \\\\$own: the repair would rewrite Order" <<<"$output")"
+expect "list-audit: the unknown one is unreadable, 53" \
     "$(holds grep -qF 'unreadable: \\no-such-computer: remote registry: error 53: ' <<<"$output")"
-expect "for-each-computer: Order as it was" "$(holds [ "$(shown_order "$key")" = "$before" ])"
+expect "list-audit: the count last" \
+    "$(holds [ "$(tail -n 1 <<<"$output")" = "2 computers: 0 current, 1 stale, 0 untouched, 1 unreadable" ])"
+expect "list-audit: Order as it was" "$(holds [ "$(shown_order "$key")" = "$before" ])"
+
+# A provider whose name holds a comma and a quote, which CSV must quote.
+"$wine" reg add "$key\\Fax, \"North\"" /f >/dev/null
+output=$(run_line csv-audit)
+echo "$output"
+table=$(python3 - "$work/audit.csv" "$own" "$(joined_subkeys "$key")" <<'PYTHON'
+import csv, sys
+path, own, subkeys = sys.argv[1], sys.argv[2], sys.argv[3].split("\\0")
+with open(path, newline="", encoding="cp437") as audit:
+    rows = list(csv.reader(audit, strict=True))
+assert rows[0] == ["Computer", "Verdict", "Exit code", "Reason", "Order now", "Order after"], rows[0]
+assert len(rows) == 3 and all(len(row) == 6 for row in rows), rows
+assert rows[1][:4] == [own, "stale", "1", "the repair would rewrite Order"], rows[1]
+assert rows[1][4].split("\n") == ["Retired Fax Provider", "LanMan Print Services"], rows[1][4]
+assert rows[1][5].split("\n") == subkeys and 'Fax, "North"' in subkeys, (rows[1][5], subkeys)
+assert rows[2][:3] == ["no-such-computer", "unreadable", "3"], rows[2]
+assert rows[2][3].startswith("remote registry: error 53: "), rows[2]
+print("the table reads back: %d rows of 6 fields" % (len(rows) - 1))
+PYTHON
+)
+echo "$table"
+expect "csv-audit: a CSV reader takes the table, quotes and all" "$(holds grep -q 'reads back' <<<"$table")"
 
 output=$(run_batch startup-script)
 echo "$output"
@@ -80,8 +104,8 @@ after=$(shown_order "$key")
 output=$(run_batch startup-script)
 expect "startup-script again: nothing done, nothing said" "$(holds [ -z "$output" ])"
 expect "startup-script again: Order as it was" "$(holds [ "$(shown_order "$key")" = "$after" ])"
-expect "for-each-computer after: current" \
-    "$(holds grep -qF "current: \\\\$own: Order lists every provider subkey" <<<"$(run_line for-each-computer)")"
+expect "list-audit after: current" \
+    "$(holds grep -qF "current: \\\\$own: Order lists every provider subkey" <<<"$(run_line list-audit)")"
 
 seed_stale_providers "$key"
 output=$(run_batch start-wait)
