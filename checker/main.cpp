@@ -23,14 +23,17 @@ void __set_app_type(int type);
 
 namespace {
 
-const char kUsageText[] = "usage: provider-order-check [\\\\COMPUTER | @FILE ...] [/FO CSV [/NH]] [/T SECONDS]\r\n"
-                          "Says what provider-order.exe would do to Order, changing nothing, here or\r\n"
-                          "on each computer named; @FILE lists computers, one a line. Up to 32 are\r\n"
-                          "checked at once, each named after the first word: \"stale: \\\\PRN1: ...\".\r\n"
-                          "Exit code and first word: 0 current, 1 stale, 2 untouched, 3 unreadable; of\r\n"
-                          "several, the highest, with a count on standard error. 4: a wrong argument.\r\n"
-                          "/FO CSV: a table instead (/NH: without its header). /T: a computer that has\r\n"
-                          "not answered in SECONDS (1-3600) is unreadable.\r\n";
+const char kUsageText[] =
+    "usage: provider-order-check [\\\\COMPUTER | @FILE ...] [/FO CSV [/NH]] [/T SECONDS] [/F [/R]]\r\n"
+    "Says what provider-order.exe would do to Order, here or on each computer\r\n"
+    "named; @FILE lists computers, one a line. Up to 32 are checked at once, each\r\n"
+    "named after the first word: \"stale: \\\\PRN1: ...\". Exit code and first word:\r\n"
+    "0 current, 1 stale, 2 untouched, 3 unreadable; of several, the highest, with\r\n"
+    "a count on standard error. 4: a wrong argument. /FO CSV: a table instead\r\n"
+    "(/NH: without its header). /T: a computer that has not answered in SECONDS\r\n"
+    "(1-3600) is unreadable. Without /F nothing is changed. /F: a stale Order is\r\n"
+    "rewritten as provider-order.exe writes it, then read back: \"repaired\", 0.\r\n"
+    "/R: where it was, the spooler is restarted to load it.\r\n";
 
 // Runtime errors go to standard error, not to a message box.
 const int kConsoleApplication = 1;

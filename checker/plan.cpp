@@ -70,6 +70,11 @@ int TakeOption(const char *argument, const char *value, CheckPlan *plan, bool *h
         plan->timeLimit = Seconds(value);
         return 2;
     }
+    const DWORD action = IsWord(option, "F") ? kRepairOrder : IsWord(option, "R") ? kRestartSpooler : 0;
+    if (action != 0 && !(plan->actions & action)) {
+        plan->actions |= action;
+        return 1;
+    }
     return 0;
 }
 
@@ -97,8 +102,9 @@ PlanOutcome MakePlan(int argc, char **argv, CheckPlan *plan)
             index += taken - 1;
         }
     }
-    // As tasklist has it: the text has no header to leave out.
-    if (headerless && plan->format != kCsvReport)
+    // As tasklist has it: the text has no header to leave out. And the
+    // spooler is restarted only where Order was rewritten.
+    if ((headerless && plan->format != kCsvReport) || plan->actions == kRestartSpooler)
         return kPlanWrongArgument;
     plan->header = !headerless;
     return kPlanReady;

@@ -27,6 +27,7 @@ struct Slot {
     volatile LONG state;
     DWORD started;  // GetTickCount when its check began
     Verdict verdict;
+    int word;    // its first word, as WordOf gives it
     char *text;  // its lines; NULL when memory ran out
     DWORD length;
 };
@@ -76,13 +77,14 @@ Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
     SetEvent(pool->progress);
 
     const char *const computer = ComputerAt(pool, index);
-    const Verdict verdict = CheckComputer(computer, work);
+    const Verdict verdict = CheckComputer(computer, pool->plan->actions, work);
     report->length = 0;
     ReportFinding(work->finding, computer, pool->plan->format, report);
     char *const text = static_cast<char *>(malloc(report->length));
     if (text != NULL)
         memcpy(text, report->text, report->length);
     slot->verdict = verdict;
+    slot->word = WordOf(work->finding);
     slot->text = text;
     slot->length = report->length;
     if (InterlockedCompareExchange(&slot->state, kDone, kRunning) != kRunning) {
@@ -123,7 +125,7 @@ void StartWorker(Pool *pool)
 
 // A verdict of the caller's own in a computer's place: unreadable, because
 // of what reason says.
-Verdict WriteInstead(Pool *pool, DWORD index, const Phrase &reason, CheckWork *work, Report *report)
+int WriteInstead(Pool *pool, DWORD index, const Phrase &reason, CheckWork *work, Report *report)
 {
     ClearFinding(&work->finding);
     work->finding.verdict = kUnreadable;
@@ -134,9 +136,9 @@ Verdict WriteInstead(Pool *pool, DWORD index, const Phrase &reason, CheckWork *w
     return kUnreadable;
 }
 
-// Waits for the computer at index, writes its lines, and returns its
-// verdict. Where no thread is left to take it, checks it here.
-Verdict WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
+// Waits for the computer at index, writes its lines, and returns its first
+// word (WordOf). Where no thread is left to take it, checks it here.
+int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
 {
     Slot *const slot = &pool->slots[index];
     const DWORD limit = pool->plan->timeLimit * kMillisecondsPerSecond;
@@ -175,21 +177,27 @@ Verdict WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
     }
     WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), slot->text, slot->length);
     free(slot->text);
-    return slot->verdict;
+    return slot->word;
 }
 
-void WriteSummary(DWORD count, const DWORD *counts)
+// The words in the order the count gives them; "repaired" only under /F.
+const int kSummaryOrder[] = {kCurrent, kRepairedWord, kStale, kUntouched, kUnreadable};
+
+void WriteSummary(DWORD count, const DWORD *counts, bool repairs)
 {
     Phrase summary;
     Clear(&summary);
     AddNumber(&summary, count);
-    Add(&summary, " computers: ");
-    for (int verdict = 0; verdict < kVerdictCount; ++verdict) {
-        AddNumber(&summary, counts[verdict]);
+    Add(&summary, " computers");
+    for (const int word : kSummaryOrder) {
+        if (word == kRepairedWord && !repairs)
+            continue;
+        Add(&summary, word == kCurrent ? ": " : ", ");
+        AddNumber(&summary, counts[word]);
         Add(&summary, " ");
-        Add(&summary, kVerdictWords[verdict]);
-        Add(&summary, verdict + 1 < kVerdictCount ? ", " : "\r\n");
+        Add(&summary, kVerdictWords[word]);
     }
+    Add(&summary, "\r\n");
     WriteText(GetStdHandle(STD_ERROR_HANDLE), summary.text);
 }
 
@@ -226,16 +234,18 @@ Verdict CheckAll(const CheckPlan &plan)
         WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), kCsvHeader, sizeof kCsvHeader - 1);
     CheckWork work;
     Report report;
-    DWORD counts[kVerdictCount] = {};
+    DWORD counts[kVerdictCount + 1] = {};
     Verdict highest = kCurrent;
     for (DWORD index = 0; index < count; ++index) {
-        const Verdict verdict = WriteInTurn(pool, index, &work, &report);
-        ++counts[verdict];
+        const int word = WriteInTurn(pool, index, &work, &report);
+        ++counts[word];
+        // A repaired computer's code says whether it is left current.
+        const Verdict verdict = word == kRepairedWord ? slots[index].verdict : static_cast<Verdict>(word);
         if (verdict > highest)
             highest = verdict;
     }
     if (count > 1)
-        WriteSummary(count, counts);
+        WriteSummary(count, counts, (plan.actions & kRepairOrder) != 0);
     Release(pool);
     return highest;
 }

@@ -2,7 +2,12 @@
 
 #include <string.h>
 
-const char *const kVerdictWords[kVerdictCount] = {"current", "stale", "untouched", "unreadable"};
+const char *const kVerdictWords[kVerdictCount + 1] = {"current", "stale", "untouched", "unreadable", "repaired"};
+
+int WordOf(const Finding &finding)
+{
+    return finding.repaired ? kRepairedWord : finding.verdict;
+}
 
 namespace {
 const char *const kExitCodes[kVerdictCount] = {"0", "1", "2", "3"};
@@ -36,8 +41,10 @@ void AppendField(Report *report, const char *text, const char *after)
 
 void ReportFinding(const Finding &finding, const char *computer, ReportFormat format, Report *report)
 {
-    const char *const word = kVerdictWords[finding.verdict];
-    const bool stale = finding.verdict == kStale;
+    const char *const word = kVerdictWords[WordOf(finding)];
+    // Order as it stands, or as it stood before it was rewritten.
+    const bool changes = finding.verdict == kStale || finding.repaired;
+    const char *const label = finding.repaired ? "was:" : "now:";
     if (format == kTextReport) {
         Append(report, word);
         Append(report, ": ");
@@ -47,8 +54,9 @@ void ReportFinding(const Finding &finding, const char *computer, ReportFormat fo
         }
         Append(report, finding.reason.text);
         Append(report, "\r\n");
-        if (stale) {
-            Append(report, finding.now.length != 0 ? "now: " : "now:");
+        if (changes) {
+            Append(report, label);
+            Append(report, finding.now.length != 0 ? " " : "");
             Append(report, finding.now.text);
             Append(report, "\r\n");
             AppendNames(report, finding.nowNames, finding.nowSize, format);
@@ -65,8 +73,10 @@ void ReportFinding(const Finding &finding, const char *computer, ReportFormat fo
     AppendField(report, word, "\",");
     AppendField(report, kExitCodes[finding.verdict], "\",\"");
     Append(report, finding.reason.text, true);
-    if (stale && finding.now.length != 0) {
-        Append(report, "; now: ");
+    if (changes && finding.now.length != 0) {
+        Append(report, "; ");
+        Append(report, label);
+        Append(report, " ");
         Append(report, finding.now.text, true);
     }
     Append(report, "\",\"");

@@ -10,8 +10,12 @@ enum ReportFormat {
     kCsvReport,   // as tasklist /FO CSV writes: every field quoted, CRLF line ends
 };
 
-// Each verdict's first word.
-extern const char *const kVerdictWords[kVerdictCount];
+// Each verdict's first word, and last "repaired", whatever its exit code.
+const int kRepairedWord = kVerdictCount;
+extern const char *const kVerdictWords[kVerdictCount + 1];
+
+// The word a finding begins with.
+int WordOf(const Finding &finding);
 
 // The CSV columns, as the header row names them.
 const char kCsvHeader[] = "\"Computer\",\"Verdict\",\"Exit code\",\"Reason\",\"Order now\",\"Order after\"\r\n";

@@ -1,11 +1,18 @@
 #include "verdict.h"
 
+#include "spooler.h"
+
 #include <string.h>
 
 namespace {
 
 // Reading only: never KEY_SET_VALUE.
 const REGSAM kReadAccess = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
+// The repair's rights, and reading, to compare before and after.
+const REGSAM kRepairAccess = KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
+// Not an error code of the system's: the value read back is not the one
+// written.
+const LONG kReadBackDiffers = -1;
 
 // A subkey name as the 8-bit calls give it: 255 characters, each of at most
 // two bytes in a double-byte code page, and its NUL.
@@ -70,8 +77,63 @@ Verdict Untouched(HKEY key, const OrderPlan &plan, Phrase *reason)
     return kUntouched;
 }
 
-// key: the providers key, opened for reading.
-Verdict Check(HKEY key, CheckWork *work)
+// Order rewritten exactly as provider-order.exe writes it, from the same
+// plan, then read back: ERROR_SUCCESS when it reads back as written.
+LONG Rewrite(HKEY key, CheckWork *work)
+{
+    const ProviderList &list = work->plan.list;
+    const LONG written =
+        RegSetValueExA(key, kOrderValueName, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(list.block), list.size);
+    if (written != ERROR_SUCCESS)
+        return written;
+    DWORD size = sizeof work->readBack;
+    DWORD type = REG_NONE;
+    const LONG read =
+        RegQueryValueExA(key, kOrderValueName, NULL, &type, reinterpret_cast<BYTE *>(work->readBack), &size);
+    if (read != ERROR_SUCCESS && read != ERROR_MORE_DATA)
+        return read;
+    return read == ERROR_SUCCESS && type == REG_MULTI_SZ && size == list.size &&
+                   memcmp(work->readBack, list.block, size) == 0
+               ? ERROR_SUCCESS
+               : kReadBackDiffers;
+}
+
+// A stale Order, with kRepairOrder: rewritten where the key was opened for
+// writing (refused: why it was not), and with kRestartSpooler loaded.
+Verdict Repair(const char *computer, HKEY key, LONG refused, DWORD actions, CheckWork *work)
+{
+    Finding &finding = work->finding;
+    const LONG result = refused != ERROR_SUCCESS ? refused : Rewrite(key, work);
+    Clear(&finding.reason);
+    if (result != ERROR_SUCCESS) {
+        Add(&finding.reason, "not repaired");
+        // Here, a refusal is almost always a prompt that is not elevated.
+        if (computer == NULL && result == ERROR_ACCESS_DENIED)
+            Add(&finding.reason, " (run it elevated)");
+        Add(&finding.reason, ": ");
+        if (result == kReadBackDiffers)
+            Add(&finding.reason, "Order reads back other than written");
+        else
+            AddError(&finding.reason, result);
+        return kStale;
+    }
+    finding.repaired = true;
+    Add(&finding.reason, "Order rewritten");
+    if (!(actions & kRestartSpooler))
+        return kCurrent;
+    const LONG restarted = RestartSpooler(computer);
+    if (restarted == ERROR_SUCCESS) {
+        Add(&finding.reason, "; spooler restarted");
+        return kCurrent;
+    }
+    Add(&finding.reason, "; spooler not restarted: ");
+    AddError(&finding.reason, restarted);
+    return kStale;
+}
+
+// key: the providers key, opened for reading, and for writing too unless
+// that was refused.
+Verdict Check(const char *computer, HKEY key, LONG refused, DWORD actions, CheckWork *work)
 {
     OrderPlan &plan = work->plan;
     Finding &finding = work->finding;
@@ -112,7 +174,7 @@ Verdict Check(HKEY key, CheckWork *work)
         finding.nowNames = order;
         finding.nowSize = size;
     }
-    return kStale;
+    return actions & kRepairOrder ? Repair(computer, key, refused, actions, work) : kStale;
 }
 
 }  // namespace
@@ -142,13 +204,14 @@ void ClearFinding(Finding *finding)
 {
     Clear(&finding->reason);
     Clear(&finding->now);
+    finding->repaired = false;
     finding->nowNames = NULL;
     finding->nowSize = 0;
     finding->afterNames = NULL;
     finding->afterSize = 0;
 }
 
-Verdict CheckComputer(const char *computer, CheckWork *work)
+Verdict CheckComputer(const char *computer, DWORD actions, CheckWork *work)
 {
     Finding &finding = work->finding;
     ClearFinding(&finding);
@@ -164,10 +227,19 @@ Verdict CheckComputer(const char *computer, CheckWork *work)
             return verdict;
         }
     }
+    // Opened once: for the repair too where it may be written, else for
+    // reading only, remembering why.
     HKEY key;
-    const LONG opened = RegOpenKeyExA(root, kProvidersKeyPath, 0, kReadAccess, &key);
+    LONG refused = ERROR_SUCCESS;
+    LONG opened = ERROR_ACCESS_DENIED;
+    if (actions & kRepairOrder) {
+        opened = RegOpenKeyExA(root, kProvidersKeyPath, 0, kRepairAccess, &key);
+        refused = opened;
+    }
+    if (opened != ERROR_SUCCESS)
+        opened = RegOpenKeyExA(root, kProvidersKeyPath, 0, kReadAccess, &key);
     if (opened == ERROR_SUCCESS) {
-        verdict = Check(key, work);
+        verdict = Check(computer, key, refused, actions, work);
         RegCloseKey(key);
     } else {
         Add(&finding.reason, "HKLM\\");

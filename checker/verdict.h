@@ -19,17 +19,27 @@ const int kVerdictCount = 4;
 // More than the repair ever writes, so that a longer value shows as longer.
 const DWORD kOrderReadSize = 4096;
 
+// What a check does besides reading, with /F and /R.
+enum CheckAction {
+    kRepairOrder = 1,     // a stale Order rewritten as the repair writes it, and read back
+    kRestartSpooler = 2,  // where it was rewritten, the spooler restarted to load it
+};
+
 // One computer's verdict, before it is put into words.
 struct Finding {
+    // Its exit code: 0 for a computer whose Order is now current.
     Verdict verdict;
+    // Order was rewritten and reads back as written: "repaired", whatever
+    // the exit code.
+    bool repaired;
     // The rest of the verdict line: "the repair would rewrite Order", "no
     // provider subkeys", "remote registry: error 53: ...".
     Phrase reason;
-    // Stale: what Order is when it holds no names to show ("absent",
-    // "type 1", "5000 bytes", "error 5: ..."); else empty.
+    // Stale or repaired: what Order is (or was) when it holds no names to
+    // show ("absent", "type 1", "5000 bytes", "error 5: ..."); else empty.
     Phrase now;
-    // Current, and stale where Order is a REG_MULTI_SZ that could be read:
-    // the strings it holds; else NULL.
+    // Current, and stale or repaired where Order was a REG_MULTI_SZ that
+    // could be read: the strings it held; else NULL.
     const char *nowNames;
     DWORD nowSize;
     // Current and stale: what the repair writes; else NULL.
@@ -44,6 +54,9 @@ struct CheckWork {
     // Two bytes beyond what the read may fill, so that even unterminated
     // data ends in a NUL.
     char order[kOrderReadSize + 2];
+    // Order as read back after a rewrite: a value of another size is no
+    // repair's.
+    char readBack[kProviderListSize];
     Finding finding;
 };
 
@@ -58,7 +71,9 @@ void ClearFinding(Finding *finding);
 
 // Finds one computer's verdict into work->finding and returns it: this
 // computer's for NULL, else that computer's ("\\NAME"), through its
-// registry over the network, never this computer's in its place.
-Verdict CheckComputer(const char *computer, CheckWork *work);
+// registry over the network, never this computer's in its place. With
+// kRepairOrder in actions, a stale Order is rewritten, and nothing else is
+// ever written; without, nothing is.
+Verdict CheckComputer(const char *computer, DWORD actions, CheckWork *work);
 
 #endif

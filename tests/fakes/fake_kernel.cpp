@@ -121,6 +121,7 @@ void ResetFakeKernel()
     JoinFakeThreads();
     g_files = FakeFiles();
     g_threads = FakeThreads();
+    g_services = FakeServices();
 }
 
 BOOL GetComputerNameA(LPSTR buffer, LPDWORD size)

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <shared_mutex>
 #include <thread>
 
 FakeRegistry g_registry;
@@ -22,6 +23,7 @@ static HKEY const kRemoteRoot = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x
 namespace {
 
 std::thread::id g_testThread;
+std::shared_mutex g_valueLock;
 thread_local std::vector<std::string> t_workerCalls;
 std::mutex g_workerCallsLock;
 
@@ -190,6 +192,8 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result)
     }
     if (g_registry.openResult != ERROR_SUCCESS)
         return g_registry.openResult;
+    if ((access & KEY_SET_VALUE) && g_registry.writeOpenResult != ERROR_SUCCESS)
+        return g_registry.writeOpenResult;
     __atomic_add_fetch(&g_registry.keysOpen, 1, __ATOMIC_RELAXED);
     *result = kProvidersKey;
     return ERROR_SUCCESS;
@@ -222,6 +226,8 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, BYTE *d
         return ERROR_INVALID_HANDLE;
     if (g_registry.queryResult != ERROR_SUCCESS)
         return g_registry.queryResult;
+    // Shared: reads order nothing among themselves.
+    const std::shared_lock<std::shared_mutex> guard(g_valueLock);
     if (!g_registry.hasOrder || strcmp(valueName, "Order") != 0)
         return ERROR_FILE_NOT_FOUND;
     if (type != NULL)
@@ -247,10 +253,16 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
         return ERROR_INVALID_HANDLE;
     if (g_registry.setValueResult != ERROR_SUCCESS)
         return g_registry.setValueResult;
+    // The value is one for every thread: a write orders the reads after it.
+    const std::lock_guard<std::shared_mutex> guard(g_valueLock);
+    ++g_registry.writes;
     g_registry.written = true;
     g_registry.writtenName = valueName;
     g_registry.writtenType = type;
     g_registry.writtenBytes.assign(reinterpret_cast<const char *>(data), size);
+    g_registry.hasOrder = true;
+    g_registry.orderType = type;
+    g_registry.order = g_registry.storesOtherwise ? "changed" : g_registry.writtenBytes;
     return ERROR_SUCCESS;
 }
 

@@ -18,11 +18,13 @@ struct FakeRegistry {
 
     // Script.
     LONG openResult = ERROR_SUCCESS;
+    LONG writeOpenResult = ERROR_SUCCESS;  // of an open that asks for KEY_SET_VALUE
     std::vector<std::string> subkeys;
     std::map<DWORD, LONG> enumerationFailures;       // index -> result
     std::map<std::string, LONG> subkeyOpenFailures;  // name -> result
     DWORD lengthOverstatedAt = kNever;               // succeeds, claiming the whole room
     LONG setValueResult = ERROR_SUCCESS;             // not ERROR_SUCCESS: nothing stored
+    bool storesOtherwise = false;                    // a write succeeds, but Order then reads back changed
     LONG closeResult = ERROR_SUCCESS;
     std::map<std::string, LONG> connectFailures;  // computer -> result; others connect
     std::map<std::string, int> connectDelays;     // computer -> milliseconds before it answers
@@ -44,7 +46,8 @@ struct FakeRegistry {
     bool written = false;
     std::string writtenName;
     DWORD writtenType = 0;
-    std::string writtenBytes;  // exactly the size passed
+    std::string writtenBytes;  // exactly the size passed; Order holds them from then on
+    int writes = 0;            // on any thread
 };
 
 struct FakeModule {
@@ -73,6 +76,22 @@ struct FakeFiles {
     std::vector<std::string> opened;
 };
 
+// A computer's services, as the Service Control Manager shows them.
+struct FakeService {
+    DWORD state = SERVICE_RUNNING;
+    std::vector<std::string> dependants;  // as EnumDependentServicesA lists them: the last to start first
+    LONG stopFailure = ERROR_SUCCESS;     // ControlService's answer
+    bool staysStopPending = false;        // takes the stop, and never gets there
+    LONG startFailure = ERROR_SUCCESS;    // StartServiceA's answer
+};
+
+struct FakeServices {
+    LONG managerResult = ERROR_SUCCESS;  // of OpenSCManagerA
+    std::map<std::string, FakeService> services;
+    std::vector<std::string> calls;  // "OpenSCManagerA \\NAME", "stop Fax", "start Spooler"
+    int handlesOpen = 0;
+};
+
 struct FakeThreads {
     bool createFails = false;
     int created = 0;
@@ -97,6 +116,7 @@ extern std::vector<ShownMessageBox> g_messageBoxes;
 extern FakeConsole g_console;
 extern FakeFiles g_files;
 extern FakeThreads g_threads;
+extern FakeServices g_services;
 
 // Whether the registry takes two subkey names for one: it ignores case,
 // which the fakes model for ASCII letters (in a double-byte code page, not

@@ -40,6 +40,25 @@ typedef HKEY *PHKEY;
 struct HWND__;
 typedef HWND__ *HWND;
 
+struct SC_HANDLE__;
+typedef SC_HANDLE__ *SC_HANDLE;
+
+struct SERVICE_STATUS {
+    DWORD dwServiceType;
+    DWORD dwCurrentState;
+    DWORD dwControlsAccepted;
+    DWORD dwWin32ExitCode;
+    DWORD dwServiceSpecificExitCode;
+    DWORD dwCheckPoint;
+    DWORD dwWaitHint;
+};
+
+struct ENUM_SERVICE_STATUSA {
+    LPSTR lpServiceName;
+    LPSTR lpDisplayName;
+    SERVICE_STATUS ServiceStatus;
+};
+
 struct POINT {
     LONG x;
     LONG y;
@@ -72,6 +91,12 @@ const LONG ERROR_INVALID_PARAMETER = 87;
 const LONG ERROR_BUFFER_OVERFLOW = 111;
 const LONG ERROR_INSUFFICIENT_BUFFER = 122;
 const LONG ERROR_NO_UNICODE_TRANSLATION = 1113;
+const LONG ERROR_DEPENDENT_SERVICES_RUNNING = 1051;
+const LONG ERROR_SERVICE_REQUEST_TIMEOUT = 1053;
+const LONG ERROR_SERVICE_ALREADY_RUNNING = 1056;
+const LONG ERROR_SERVICE_DOES_NOT_EXIST = 1060;
+const LONG ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
+const LONG ERROR_SERVICE_NOT_ACTIVE = 1062;
 const LONG ERROR_MORE_DATA = 234;
 const LONG ERROR_NO_MORE_ITEMS = 259;
 
@@ -101,6 +126,18 @@ const DWORD INFINITE = 0xFFFFFFFFu;
 const DWORD WAIT_OBJECT_0 = 0;
 const DWORD WAIT_TIMEOUT = 258;
 const DWORD STACK_SIZE_PARAM_IS_A_RESERVATION = 0x00010000;
+
+const DWORD SC_MANAGER_CONNECT = 0x0001;
+const DWORD SERVICE_QUERY_STATUS = 0x0004;
+const DWORD SERVICE_ENUMERATE_DEPENDENTS = 0x0008;
+const DWORD SERVICE_START = 0x0010;
+const DWORD SERVICE_STOP = 0x0020;
+const DWORD SERVICE_CONTROL_STOP = 0x00000001;
+const DWORD SERVICE_ACTIVE = 0x00000001;
+const DWORD SERVICE_STOPPED = 0x00000001;
+const DWORD SERVICE_START_PENDING = 0x00000002;
+const DWORD SERVICE_STOP_PENDING = 0x00000003;
+const DWORD SERVICE_RUNNING = 0x00000004;
 
 const UINT MB_OK = 0x0000;
 const UINT WM_USER = 0x0400;
@@ -141,6 +178,17 @@ LONG InterlockedIncrement(volatile LONG *addend);
 LONG InterlockedDecrement(volatile LONG *addend);
 LONG InterlockedExchange(volatile LONG *target, LONG value);
 LONG InterlockedCompareExchange(volatile LONG *destination, LONG exchange, LONG comparand);
+
+void Sleep(DWORD milliseconds);
+
+SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR databaseName, DWORD access);
+SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD access);
+BOOL CloseServiceHandle(SC_HANDLE service);
+BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS *status);
+BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS *status);
+BOOL StartServiceA(SC_HANDLE service, DWORD argumentCount, LPCSTR *arguments);
+BOOL EnumDependentServicesA(SC_HANDLE service, DWORD state, ENUM_SERVICE_STATUSA *services, DWORD size, LPDWORD needed,
+                            LPDWORD returned);
 
 LONG RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result);
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);

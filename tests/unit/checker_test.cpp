@@ -2,6 +2,7 @@
 #include "../../checker/plan.h"
 #include "../../checker/pool.h"
 #include "../../checker/report.h"
+#include "../../checker/spooler.h"
 #include "../../checker/verdict.h"
 #include "../fakes/fake_platform.h"
 
@@ -26,11 +27,11 @@ bool Called(const char *call)
 }
 
 // One computer's verdict in words, as the checker writes it.
-std::string Described(const char *computer, ReportFormat format, Verdict *verdict)
+std::string Described(const char *computer, ReportFormat format, Verdict *verdict, DWORD actions = 0)
 {
     std::unique_ptr<CheckWork> work(new CheckWork);
     std::unique_ptr<Report> report(new Report());
-    *verdict = CheckComputer(computer, work.get());
+    *verdict = CheckComputer(computer, actions, work.get());
     ReportFinding(work->finding, computer, format, report.get());
     return std::string(report->text, report->length);
 }
@@ -206,6 +207,7 @@ TEST_F(Checker, EachVerdictAsACsvRow)
         size_t orderSize;
         std::string row;
         LONG connected = ERROR_SUCCESS;
+        DWORD actions = 0;
     } rows[] = {
         {"current, this computer by its name",
          NULL,
@@ -226,6 +228,22 @@ TEST_F(Checker, EachVerdictAsACsvRow)
          0,
          "\"PRN1\",\"stale\",\"1\",\"the repair would rewrite Order; now: absent\",\"\",\"A\"\r\n"},
         {"untouched", "\\\\PRN1", {}, NULL, 0, "\"PRN1\",\"untouched\",\"2\",\"no provider subkeys\",\"\",\"\"\r\n"},
+        {"repaired: Order now as it was",
+         "\\\\PRN1",
+         {"A"},
+         "Old\0\0",
+         5,
+         "\"PRN1\",\"repaired\",\"0\",\"Order rewritten\",\"Old\",\"A\"\r\n",
+         ERROR_SUCCESS,
+         kRepairOrder},
+        {"repaired, absent before",
+         "\\\\PRN1",
+         {"A"},
+         NULL,
+         0,
+         "\"PRN1\",\"repaired\",\"0\",\"Order rewritten; was: absent\",\"\",\"A\"\r\n",
+         ERROR_SUCCESS,
+         kRepairOrder},
         {"unreadable",
          "\\\\DOWN",
          {"A"},
@@ -243,7 +261,7 @@ TEST_F(Checker, EachVerdictAsACsvRow)
         if (row.connected != ERROR_SUCCESS)
             g_registry.connectFailures[row.computer] = row.connected;
         Verdict verdict = kUsage;
-        EXPECT_EQ(row.row, Described(row.computer, kCsvReport, &verdict));
+        EXPECT_EQ(row.row, Described(row.computer, kCsvReport, &verdict, row.actions));
     }
 }
 
@@ -364,6 +382,256 @@ TEST_F(Checker, NoAnswerInTimeIsUnreadable)
     EXPECT_EQ(0, OpenFakeHandles());
 }
 
+// /F writes a stale Order exactly as the repair does, once, and reads it
+// back; nothing else, and nowhere else, is ever written. /R restarts the
+// spooler only where Order was rewritten.
+TEST_F(Checker, RepairWhereStale)
+{
+    const std::vector<std::string> ab = {"A", "B"};
+    const std::string after = "after:\r\n  A\r\n  B\r\n";
+    const DWORD repair = kRepairOrder;
+    const DWORD restart = kRepairOrder | kRestartSpooler;
+    const struct {
+        const char *what;
+        const char *computer;
+        std::vector<std::string> subkeys;
+        const char *order;  // NULL: absent
+        size_t orderSize;
+        DWORD actions;
+        Verdict verdict;
+        std::string text;
+        int writes;
+        std::vector<std::string> serviceCalls = {};
+        LONG writeOpenResult = ERROR_SUCCESS;
+        LONG setValueResult = ERROR_SUCCESS;
+        bool storesOtherwise = false;
+        LONG stopFailure = ERROR_SUCCESS;
+    } rows[] = {
+        {"stale: rewritten, read back", NULL, ab, "Old\0\0", 5, repair, kCurrent,
+         "repaired: Order rewritten\r\nwas:\r\n  Old\r\n" + after, 1},
+        {"absent before", "\\\\PRN1", ab, NULL, 0, repair, kCurrent,
+         "repaired: \\\\PRN1: Order rewritten\r\nwas: absent\r\n" + after, 1},
+        {"refused here: not elevated",
+         NULL,
+         ab,
+         "Old\0\0",
+         5,
+         repair,
+         kStale,
+         "stale: not repaired (run it elevated): error 5: Access is denied.\r\nnow:\r\n  Old\r\n" + after,
+         0,
+         {},
+         ERROR_ACCESS_DENIED},
+        {"refused there",
+         "\\\\PRN1",
+         ab,
+         "Old\0\0",
+         5,
+         repair,
+         kStale,
+         "stale: \\\\PRN1: not repaired: error 5: Access is denied.\r\nnow:\r\n  Old\r\n" + after,
+         0,
+         {},
+         ERROR_ACCESS_DENIED},
+        {"a write that fails",
+         NULL,
+         ab,
+         "Old\0\0",
+         5,
+         repair,
+         kStale,
+         "stale: not repaired: error 1219: Multiple connections to a server or shared resource by the same user, "
+         "using more than one user name, are not allowed.\r\nnow:\r\n  Old\r\n" +
+             after,
+         0,
+         {},
+         ERROR_SUCCESS,
+         1219},
+        {"read back otherwise",
+         NULL,
+         ab,
+         "Old\0\0",
+         5,
+         repair,
+         kStale,
+         "stale: not repaired: Order reads back other than written\r\nnow:\r\n  Old\r\n" + after,
+         1,
+         {},
+         ERROR_SUCCESS,
+         ERROR_SUCCESS,
+         true},
+        {"current: not written", NULL, ab, "A\0B\0\0", 5, restart, kCurrent,
+         "current: Order lists every provider subkey\r\n  A\r\n  B\r\n", 0},
+        {"no subkeys: not written",
+         NULL,
+         {},
+         "Old\0\0",
+         5,
+         restart,
+         kUntouched,
+         "untouched: no provider subkeys\r\n",
+         0},
+        {"a name outside the code page: not written",
+         NULL,
+         {"A", "A"},
+         "Old\0\0",
+         5,
+         restart,
+         kUntouched,
+         "untouched: subkey 1 reads as \"A\", outside the code page\r\n",
+         0},
+        {"restarted",
+         "\\\\PRN1",
+         ab,
+         "Old\0\0",
+         5,
+         restart,
+         kCurrent,
+         "repaired: \\\\PRN1: Order rewritten; spooler restarted\r\nwas:\r\n  Old\r\n" + after,
+         1,
+         {"OpenSCManagerA \\\\PRN1", "stop Spooler", "start Spooler"}},
+        {"not restarted: left needing it",
+         "\\\\PRN1",
+         ab,
+         "Old\0\0",
+         5,
+         restart,
+         kStale,
+         "repaired: \\\\PRN1: Order rewritten; spooler not restarted: error 1061\r\nwas:\r\n  Old\r\n" + after,
+         1,
+         {"OpenSCManagerA \\\\PRN1", "stop Spooler"},
+         ERROR_SUCCESS,
+         ERROR_SUCCESS,
+         false,
+         ERROR_SERVICE_CANNOT_ACCEPT_CTRL},
+        {"not repaired: not restarted",
+         NULL,
+         ab,
+         "Old\0\0",
+         5,
+         restart,
+         kStale,
+         "stale: not repaired (run it elevated): error 5: Access is denied.\r\nnow:\r\n  Old\r\n" + after,
+         0,
+         {},
+         ERROR_ACCESS_DENIED},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_registry.subkeys = row.subkeys;
+        g_registry.hasOrder = row.order != NULL;
+        g_registry.order.assign(row.order != NULL ? row.order : "", row.orderSize);
+        g_registry.writeOpenResult = row.writeOpenResult;
+        g_registry.setValueResult = row.setValueResult;
+        g_registry.storesOtherwise = row.storesOtherwise;
+        g_services.services["Spooler"].stopFailure = row.stopFailure;
+
+        Verdict verdict = kUsage;
+        EXPECT_EQ(row.text, Described(row.computer, kTextReport, &verdict, row.actions));
+
+        EXPECT_EQ(row.verdict, verdict);
+        EXPECT_EQ(row.writes, g_registry.writes);
+        if (row.writes != 0 && !row.storesOtherwise) {
+            EXPECT_EQ("Order", g_registry.writtenName);
+            EXPECT_EQ(REG_MULTI_SZ, g_registry.writtenType);
+            EXPECT_EQ(MultiString(row.subkeys), g_registry.writtenBytes);
+        }
+        // Opened once, for writing too; for reading only where that is refused.
+        const long opens = std::count(g_registry.calls.begin(), g_registry.calls.end(),
+                                      row.computer != NULL ? "RegOpenKeyExA remote" : "RegOpenKeyExA");
+        EXPECT_EQ(row.writeOpenResult != ERROR_SUCCESS ? 2 : 1, opens);
+        EXPECT_EQ(row.writeOpenResult != ERROR_SUCCESS ? KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE
+                                                       : KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE,
+                  g_registry.openedAccess);
+        EXPECT_EQ(row.serviceCalls, g_services.calls);
+        EXPECT_EQ(0, g_registry.keysOpen);
+        EXPECT_EQ(0, g_services.handlesOpen);
+    }
+}
+
+// Stopped as net stop spooler /y stops it: the dependants that run first,
+// in the order listed, then the spooler; started in the reverse order. One
+// that will not stop leaves the spooler running and the others started
+// again.
+TEST_F(Checker, TheSpoolerRestartsWithItsDependants)
+{
+    typedef std::vector<std::string> Calls;
+    const struct {
+        const char *what;
+        DWORD spooler;
+        DWORD lpd;  // the second dependant's state
+        LONG lpdStopFailure;
+        bool faxStaysStopPending;
+        LONG spoolerStartFailure;
+        LONG managerResult;
+        LONG result;
+        Calls calls;
+    } rows[] = {
+        {"running, with two dependants", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS, false, ERROR_SUCCESS,
+         ERROR_SUCCESS, ERROR_SUCCESS,
+         Calls{"stop Fax", "stop LPDSVC", "stop Spooler", "start Spooler", "start LPDSVC", "start Fax"}},
+        {"a dependant that was stopped stays so", SERVICE_RUNNING, SERVICE_STOPPED, ERROR_SUCCESS, false, ERROR_SUCCESS,
+         ERROR_SUCCESS, ERROR_SUCCESS, Calls{"stop Fax", "stop Spooler", "start Spooler", "start Fax"}},
+        {"stopped: started", SERVICE_STOPPED, SERVICE_STOPPED, ERROR_SUCCESS, false, ERROR_SUCCESS, ERROR_SUCCESS,
+         ERROR_SUCCESS, Calls{"start Spooler"}},
+        {"a dependant that will not stop", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SERVICE_CANNOT_ACCEPT_CTRL, false,
+         ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SERVICE_CANNOT_ACCEPT_CTRL, Calls{"stop Fax", "stop LPDSVC", "start Fax"}},
+        {"a dependant that never gets there", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS, true, ERROR_SUCCESS,
+         ERROR_SUCCESS, ERROR_SERVICE_REQUEST_TIMEOUT, Calls{"stop Fax"}},
+        {"a spooler that will not start", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS, false, 1058, ERROR_SUCCESS,
+         1058, Calls{"stop Fax", "stop LPDSVC", "stop Spooler", "start Spooler", "start LPDSVC", "start Fax"}},
+        {"no service manager", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS, false, ERROR_SUCCESS,
+         ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, Calls{}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_services.managerResult = row.managerResult;
+        FakeService &spooler = g_services.services["Spooler"];
+        spooler.state = row.spooler;
+        spooler.dependants = {"Fax", "LPDSVC"};
+        spooler.startFailure = row.spoolerStartFailure;
+        g_services.services["Fax"].staysStopPending = row.faxStaysStopPending;
+        g_services.services["LPDSVC"].state = row.lpd;
+        g_services.services["LPDSVC"].stopFailure = row.lpdStopFailure;
+
+        EXPECT_EQ(row.result, RestartSpooler("\\\\PRN1"));
+
+        Calls calls = row.calls;
+        calls.insert(calls.begin(), "OpenSCManagerA \\\\PRN1");
+        EXPECT_EQ(calls, g_services.calls);
+        EXPECT_EQ(0, g_services.handlesOpen);
+    }
+}
+
+// Under /F the count has the repaired, and the exit code says what the
+// computers are left as; a second run finds them current.
+TEST_F(Checker, RepairsCounted)
+{
+    g_registry.subkeys = {"A"};
+    g_registry.connectFailures["\\\\DOWN"] = ERROR_BAD_NETPATH;
+    const struct {
+        std::vector<std::string> arguments;
+        Verdict verdict;
+        const char *count;
+    } runs[] = {
+        {{"\\\\UP", "\\\\UP"}, kStale, "2 computers: 0 current, 2 stale, 0 untouched, 0 unreadable\r\n"},
+        {{"/F", "\\\\UP", "\\\\DOWN"},
+         kUnreadable,
+         "2 computers: 0 current, 1 repaired, 0 stale, 0 untouched, 1 unreadable\r\n"},
+        {{"/F", "\\\\UP", "\\\\UP"},
+         kCurrent,
+         "2 computers: 2 current, 0 repaired, 0 stale, 0 untouched, 0 unreadable\r\n"},
+    };
+    for (const auto &run : runs) {
+        g_console = FakeConsole();
+        EXPECT_EQ(run.verdict, RunChecker(run.arguments).verdict);
+        EXPECT_EQ(run.count, g_console.err);
+    }
+    EXPECT_EQ(1, g_registry.writes);
+}
+
 TEST_F(Checker, CsvWithItsHeaderOrWithout)
 {
     g_registry.subkeys = {"A"};
@@ -390,6 +658,7 @@ TEST_F(Checker, TheArgumentsMakeAPlan)
         ReportFormat format = kTextReport;
         bool header = true;
         DWORD timeLimit = 0;
+        DWORD actions = 0;
     } rows[] = {
         {{}, kPlanReady},
         {{"/?"}, kPlanHelp},
@@ -399,6 +668,10 @@ TEST_F(Checker, TheArgumentsMakeAPlan)
         {{"/FO", "CSV", "/NH", "/T", "30"}, kPlanReady, {}, kCsvReport, false, 30},
         {{"-fo", "csv", "-nh", "-t", "3600"}, kPlanReady, {}, kCsvReport, false, 3600},
         {{"/t", "1", "\\\\A"}, kPlanReady, {"\\\\A"}, kTextReport, true, 1},
+        {{"/F"}, kPlanReady, {}, kTextReport, true, 0, kRepairOrder},
+        {{"-r", "/f"}, kPlanReady, {}, kTextReport, true, 0, kRepairOrder | kRestartSpooler},
+        {{"/R"}, kPlanWrongArgument},
+        {{"/F", "/F"}, kPlanWrongArgument},
         {{"/? /?"}, kPlanWrongArgument},
         {{"/?", "\\\\A"}, kPlanWrongArgument},
         {{"/x"}, kPlanWrongArgument},
@@ -439,6 +712,7 @@ TEST_F(Checker, TheArgumentsMakeAPlan)
             EXPECT_EQ(row.format, plan.format);
             EXPECT_EQ(row.header, plan.header);
             EXPECT_EQ(row.timeLimit, plan.timeLimit);
+            EXPECT_EQ(row.actions, plan.actions);
         }
         EXPECT_TRUE(g_registry.calls.empty());
         ReleasePlan(&plan);

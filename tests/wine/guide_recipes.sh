@@ -58,7 +58,7 @@ expect() {
 holds() { if "$@"; then echo yes; else echo no; fi; }
 current() { [ "$(shown_order "$key")" = "$(joined_subkeys "$key")" ]; }
 
-for name in list-audit csv-audit start-wait startup-script; do
+for name in list-audit csv-audit repair-from-workstation start-wait startup-script; do
     [ -n "$(recipe "$name")" ] || expect "the guide has the recipe $name" no
 done
 "$wine" net start spooler >/dev/null 2>&1
@@ -96,6 +96,25 @@ PYTHON
 echo "$table"
 expect "csv-audit: a CSV reader takes the table, quotes and all" "$(holds grep -q 'reads back' <<<"$table")"
 
+# Repaired from the workstation, the spooler stopped first: it is started.
+seed_stale_providers "$key"
+"$wine" net stop spooler >/dev/null 2>&1
+output=$(run_batch repair-from-workstation)
+echo "$output"
+expect "repair-from-workstation: the audit's table first" "$(holds grep -q '^"Computer","Verdict"' "$work/before.csv")"
+expect "repair-from-workstation: repaired, the spooler restarted" \
+    "$(holds grep -qF "repaired: \\\\$own: Order rewritten; spooler restarted" <<<"$output")"
+expect "repair-from-workstation: the unknown one untouched, 53" \
+    "$(holds grep -qF 'unreadable: \\no-such-computer: remote registry: error 53: ' <<<"$output")"
+expect "repair-from-workstation: the count" \
+    "$(holds grep -qF '2 computers: 0 current, 1 repaired, 0 stale, 0 untouched, 1 unreadable' <<<"$output")"
+expect "repair-from-workstation: Order current" "$(holds current)"
+expect "repair-from-workstation: verified current" \
+    "$(holds grep -qF "current: \\\\$own: Order lists every provider subkey" <<<"$output")"
+expect "repair-from-workstation: the spooler runs" \
+    "$(holds grep -q 'RUNNING' <<<"$("$wine" sc query spooler 2>/dev/null | tr -d '\r')")"
+
+seed_stale_providers "$key"
 output=$(run_batch startup-script)
 echo "$output"
 expect "startup-script: Order current" "$(holds current)"

@@ -287,14 +287,18 @@ std::string RegistrySnapshot()
     return names + "|" + ReadOrder();
 }
 
-// Runs the checker with standard output and error on pipes, and checks
-// that the registry is byte for byte as it was. Through the slow network's
-// stand-in, "slow-" computers answer late and "hang-" ones never.
-CheckerRun RunChecker(const std::string &tail = "", bool slowNetwork = false)
+enum CheckerStart {
+    kReadOnly,     // the registry must be byte for byte as it was
+    kSlowNetwork,  // that, and "slow-" computers answer late, "hang-" ones never
+    kMayWrite,     // /F
+};
+
+// Runs the checker with standard output and error on pipes.
+CheckerRun RunChecker(const std::string &tail = "", CheckerStart how = kReadOnly)
 {
     CheckerRun run;
     const std::string folder = OwnFolder();
-    ProgramStart start = slowNetwork
+    ProgramStart start = how == kSlowNetwork
                              ? Beside("with_slow_network.exe", "\"" + folder + "slow_network.dll\" \"" + folder +
                                                                    "provider-order-check.exe\" " + tail)
                              : Beside("provider-order-check.exe", tail);
@@ -364,7 +368,7 @@ CheckerRun RunChecker(const std::string &tail = "", bool slowNetwork = false)
     }
     CloseHandle(out.pipe);
     CloseHandle(err.pipe);
-    CHECK(RegistrySnapshot() == before);
+    CHECK(how == kMayWrite || RegistrySnapshot() == before);
     return run;
 }
 
@@ -829,13 +833,116 @@ void CheckerTimeLimit()
     const CheckerRun slow = RunChecker("\\\\slow-1");
     SetEnvironmentVariableA("SLOW_NETWORK_MS", "500");
     const DWORD started = GetTickCount();
-    const CheckerRun run = RunChecker("/T 2 " + own + " \\\\hang-1 \\\\slow-1 " + own, true);
+    const CheckerRun run = RunChecker("/T 2 " + own + " \\\\hang-1 \\\\slow-1 " + own, kSlowNetwork);
     printf("  ended after %lu ms, with a limit of 2 s\n", GetTickCount() - started);
     CHECK(alone.exitCode == 0);
     CHECK(slow.exitCode == 3);
     CHECK(run.exitCode == 3);
     CHECK(run.out == alone.out + "unreadable: \\\\hang-1: no answer in 2 s\r\n" + slow.out + alone.out);
     CHECK(run.err == "4 computers: 2 current, 0 stale, 0 untouched, 2 unreadable\r\n");
+}
+
+// Runs a command line of Wine's own programs and waits for it.
+void RunWine(std::string commandLine)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &startup, &process)) {
+        printf("  %s: CreateProcess failed: %lu\n", commandLine.c_str(), GetLastError());
+        return;
+    }
+    CHECK(WaitForSingleObject(process.hProcess, kToolTimeoutMs) == WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+// The Print Spooler's state here.
+DWORD SpoolerState()
+{
+    SERVICE_STATUS status = {};
+    const SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    const SC_HANDLE spooler = manager != NULL ? OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS) : NULL;
+    if (spooler == NULL || !QueryServiceStatus(spooler, &status))
+        printf("  the spooler's state cannot be read: %lu\n", GetLastError());
+    if (spooler != NULL)
+        CloseServiceHandle(spooler);
+    if (manager != NULL)
+        CloseServiceHandle(manager);
+    return status.dwCurrentState;
+}
+
+// /F, through the network to this computer: a stale Order ends as the very
+// bytes the repair writes on the same registry, and "repaired", 0; nothing
+// else is written, and a key that may be read but not written is left as
+// it was, stale, 1. /R restarts the spooler, running or stopped.
+void CheckerRepairs()
+{
+    const std::string own = OwnComputer(true);
+    const std::string stale = MultiString({"Retired Provider", "LanMan Print Services"});
+    const struct {
+        Names subkeys;
+        const char *order;  // NULL: absent
+        size_t orderSize;
+    } staleRows[] = {
+        {kRealisticProviders, "Stale\0\0", 7},
+        {{"A", "B"}, "B\0A\0\0", 5},
+        {{"A", "B"}, "A\0B\0", 4},
+        {{"Dr\u00fccker", "LanMan Print Services"}, NULL, 0},
+        {NamesFilling(1024), "Stale\0\0", 7},
+    };
+    for (const auto &row : staleRows) {
+        SeedProviders(row.subkeys);
+        if (row.order != NULL)
+            SetOrder(std::string(row.order, row.orderSize));
+        ExpectQuietSuccess(RunTool(""));
+        const std::string repaired = ReadOrder();
+        SeedProviders(row.subkeys);
+        if (row.order != NULL)
+            SetOrder(std::string(row.order, row.orderSize));
+        const CheckerRun run = RunChecker("/F " + own, kMayWrite);
+        ExpectVerdict(run, 0, ("repaired: " + own + ": Order rewritten\r\nwas:").c_str());
+        CHECK(ReadOrder() == repaired);
+        ExpectVerdict(RunChecker(own), 0, "current");
+    }
+
+    // Not written: current, untouched, unreachable, and a key that refuses.
+    const struct {
+        Names subkeys;
+        std::string tail;
+        DWORD exitCode;
+        const char *firstWords;
+        bool readOnlyKey;
+    } untouchedRows[] = {
+        {kRealisticProviders, "/F \\\\no-such-computer", 3, "unreadable: \\\\no-such-computer: remote registry", false},
+        {{}, "/F " + own, 2, "untouched: ", false},
+        {{"A", "\u0394\u03c1\u03bf\u03bc\u03ad\u03b1\u03c2"}, "/F " + own, 2, "untouched: ", false},
+        {kRealisticProviders, "/F " + own, 1, "stale: ", true},
+        {kRealisticProviders, "/F", 1, "stale: not repaired (run it elevated): error 5: ", true},
+    };
+    for (const auto &row : untouchedRows) {
+        SeedProviders(row.subkeys);
+        SetOrder(stale);
+        if (row.readOnlyKey)
+            CHECK(SetProvidersAccess(KEY_READ | WRITE_DAC));
+        const CheckerRun run = RunChecker(row.tail, kMayWrite);
+        ExpectVerdict(run, row.exitCode, row.firstWords);
+        CHECK(!row.readOnlyKey || Contains(run.out, "not repaired"));
+        CHECK(ReadOrder() == stale);
+        if (row.readOnlyKey)
+            CHECK(SetProvidersAccess(KEY_ALL_ACCESS));
+    }
+
+    // /R: the spooler runs afterwards, whether it ran before or not.
+    for (const char *before : {"start", "stop"}) {
+        RunWine(std::string("net.exe ") + before + " spooler");
+        SeedProviders(kRealisticProviders);
+        SetOrder(stale);
+        const CheckerRun run = RunChecker("/F /R " + own, kMayWrite);
+        ExpectVerdict(run, 0, ("repaired: " + own + ": Order rewritten; spooler restarted\r\n").c_str());
+        CHECK(SpoolerState() == SERVICE_RUNNING);
+        CHECK(ReadOrder() == MultiString(EnumeratedNames()));
+    }
 }
 
 void ArgumentsChangeNothing()
@@ -869,6 +976,7 @@ const struct {
     {"checker-agrees-with-repair", CheckerAgreesWithTheRepair},
     {"checker-fleet", CheckerFleet},
     {"checker-time-limit", CheckerTimeLimit},
+    {"checker-repairs", CheckerRepairs},
 };
 
 }  // namespace
