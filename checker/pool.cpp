@@ -18,8 +18,9 @@ const DWORD kMillisecondsPerSecond = 1000;
 enum SlotState {
     kWaiting,    // no thread has taken it yet
     kRunning,    // started: the time it began is set
+    kWriting,    // a repair has begun: waited for, whatever /T says
     kDone,       // verdict and text set
-    kAbandoned,  // given up on under /T; its thread frees what it made
+    kAbandoned,  // given up on under /T; its thread writes nothing, and frees what it made
 };
 
 // One computer's place in the output.
@@ -63,6 +64,14 @@ const char *ComputerAt(const Pool *pool, DWORD index)
     return pool->plan->computers.count != 0 ? pool->plan->computers.names[index] : NULL;
 }
 
+// A repair may begin where its computer has not been given up on; from
+// then on it is not.
+bool MayWrite(void *context)
+{
+    Slot *const slot = static_cast<Slot *>(context);
+    return InterlockedCompareExchange(&slot->state, kWriting, kRunning) == kRunning;
+}
+
 enum Taken { kChecked, kNoneLeft, kGivenUp };
 
 // Takes the next computer, checks it, and leaves its lines in its slot.
@@ -77,6 +86,8 @@ Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
     SetEvent(pool->progress);
 
     const char *const computer = ComputerAt(pool, index);
+    work->mayWrite = MayWrite;
+    work->mayWriteContext = slot;
     const Verdict verdict = CheckComputer(computer, pool->plan->actions, work);
     report->length = 0;
     ReportFinding(work->finding, computer, pool->plan->format, report);
@@ -87,7 +98,8 @@ Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
     slot->word = WordOf(work->finding);
     slot->text = text;
     slot->length = report->length;
-    if (InterlockedCompareExchange(&slot->state, kDone, kRunning) != kRunning) {
+    const LONG state = Read(&slot->state);
+    if (state == kAbandoned || InterlockedCompareExchange(&slot->state, kDone, state) != state) {
         free(text);
         return kGivenUp;
     }

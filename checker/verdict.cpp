@@ -103,6 +103,9 @@ LONG Rewrite(HKEY key, CheckWork *work)
 Verdict Repair(const char *computer, HKEY key, LONG refused, DWORD actions, CheckWork *work)
 {
     Finding &finding = work->finding;
+    // Given up on: whatever is said of it, it says nothing was written.
+    if (refused == ERROR_SUCCESS && work->mayWrite != NULL && !work->mayWrite(work->mayWriteContext))
+        return kUnreadable;
     const LONG result = refused != ERROR_SUCCESS ? refused : Rewrite(key, work);
     Clear(&finding.reason);
     if (result != ERROR_SUCCESS) {

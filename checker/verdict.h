@@ -58,6 +58,11 @@ struct CheckWork {
     // repair's.
     char readBack[kProviderListSize];
     Finding finding;
+    // Asked once before anything is written: false where the caller has
+    // given up on the computer, and nothing may be; from true on, the
+    // caller waits for the repair, however long it takes. NULL: always true.
+    bool (*mayWrite)(void *context);
+    void *mayWriteContext;
 };
 
 // Whether the length bytes at name name a computer: 1 to 255 bytes, no

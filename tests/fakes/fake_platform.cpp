@@ -253,6 +253,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
         return ERROR_INVALID_HANDLE;
     if (g_registry.setValueResult != ERROR_SUCCESS)
         return g_registry.setValueResult;
+    std::this_thread::sleep_for(std::chrono::milliseconds(g_registry.setValueDelay));
     // The value is one for every thread: a write orders the reads after it.
     const std::lock_guard<std::shared_mutex> guard(g_valueLock);
     ++g_registry.writes;
@@ -262,7 +263,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
     g_registry.writtenBytes.assign(reinterpret_cast<const char *>(data), size);
     g_registry.hasOrder = true;
     g_registry.orderType = type;
-    g_registry.order = g_registry.storesOtherwise ? "changed" : g_registry.writtenBytes;
+    g_registry.order = g_registry.keptInstead.empty() ? g_registry.writtenBytes : g_registry.keptInstead;
     return ERROR_SUCCESS;
 }
 

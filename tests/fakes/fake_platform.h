@@ -24,7 +24,8 @@ struct FakeRegistry {
     std::map<std::string, LONG> subkeyOpenFailures;  // name -> result
     DWORD lengthOverstatedAt = kNever;               // succeeds, claiming the whole room
     LONG setValueResult = ERROR_SUCCESS;             // not ERROR_SUCCESS: nothing stored
-    bool storesOtherwise = false;                    // a write succeeds, but Order then reads back changed
+    std::string keptInstead;                         // not empty: what Order holds after a write
+    int setValueDelay = 0;                           // milliseconds a write takes
     LONG closeResult = ERROR_SUCCESS;
     std::map<std::string, LONG> connectFailures;  // computer -> result; others connect
     std::map<std::string, int> connectDelays;     // computer -> milliseconds before it answers

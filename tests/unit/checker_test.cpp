@@ -382,157 +382,124 @@ TEST_F(Checker, NoAnswerInTimeIsUnreadable)
     EXPECT_EQ(0, OpenFakeHandles());
 }
 
+enum RepairFault { kNoFault, kWriteRefused, kWriteFails, kKeptChanged, kKeptShorter, kSpoolerWillNotStop };
+
 // /F writes a stale Order exactly as the repair does, once, and reads it
 // back; nothing else, and nowhere else, is ever written. /R restarts the
 // spooler only where Order was rewritten.
 TEST_F(Checker, RepairWhereStale)
 {
-    const std::vector<std::string> ab = {"A", "B"};
-    const std::string after = "after:\r\n  A\r\n  B\r\n";
+    const std::string was = "was:\r\n  Old\r\nafter:\r\n  A\r\n  B\r\n";
+    const std::string now = "now:\r\n  Old\r\nafter:\r\n  A\r\n  B\r\n";
     const DWORD repair = kRepairOrder;
     const DWORD restart = kRepairOrder | kRestartSpooler;
+    typedef std::vector<std::string> Strings;
     const struct {
         const char *what;
+        RepairFault fault;
         const char *computer;
-        std::vector<std::string> subkeys;
-        const char *order;  // NULL: absent
-        size_t orderSize;
         DWORD actions;
         Verdict verdict;
         std::string text;
         int writes;
-        std::vector<std::string> serviceCalls = {};
-        LONG writeOpenResult = ERROR_SUCCESS;
-        LONG setValueResult = ERROR_SUCCESS;
-        bool storesOtherwise = false;
-        LONG stopFailure = ERROR_SUCCESS;
+        Strings serviceCalls = {};
+        Strings subkeys = {"A", "B"};
+        std::string order = std::string("Old\0\0", 5);  // empty: absent
     } rows[] = {
-        {"stale: rewritten, read back", NULL, ab, "Old\0\0", 5, repair, kCurrent,
-         "repaired: Order rewritten\r\nwas:\r\n  Old\r\n" + after, 1},
-        {"absent before", "\\\\PRN1", ab, NULL, 0, repair, kCurrent,
-         "repaired: \\\\PRN1: Order rewritten\r\nwas: absent\r\n" + after, 1},
-        {"refused here: not elevated",
-         NULL,
-         ab,
-         "Old\0\0",
-         5,
-         repair,
-         kStale,
-         "stale: not repaired (run it elevated): error 5: Access is denied.\r\nnow:\r\n  Old\r\n" + after,
-         0,
-         {},
-         ERROR_ACCESS_DENIED},
-        {"refused there",
+        {"stale: rewritten, read back", kNoFault, NULL, repair, kCurrent, "repaired: Order rewritten\r\n" + was, 1},
+        {"absent before",
+         kNoFault,
          "\\\\PRN1",
-         ab,
-         "Old\0\0",
-         5,
          repair,
-         kStale,
-         "stale: \\\\PRN1: not repaired: error 5: Access is denied.\r\nnow:\r\n  Old\r\n" + after,
-         0,
-         {},
-         ERROR_ACCESS_DENIED},
-        {"a write that fails",
-         NULL,
-         ab,
-         "Old\0\0",
-         5,
-         repair,
-         kStale,
-         "stale: not repaired: error 1219: Multiple connections to a server or shared resource by the same user, "
-         "using more than one user name, are not allowed.\r\nnow:\r\n  Old\r\n" +
-             after,
-         0,
-         {},
-         ERROR_SUCCESS,
-         1219},
-        {"read back otherwise",
-         NULL,
-         ab,
-         "Old\0\0",
-         5,
-         repair,
-         kStale,
-         "stale: not repaired: Order reads back other than written\r\nnow:\r\n  Old\r\n" + after,
+         kCurrent,
+         "repaired: \\\\PRN1: Order rewritten\r\nwas: absent\r\nafter:\r\n  A\r\n  B\r\n",
          1,
          {},
-         ERROR_SUCCESS,
-         ERROR_SUCCESS,
-         true},
-        {"current: not written", NULL, ab, "A\0B\0\0", 5, restart, kCurrent,
-         "current: Order lists every provider subkey\r\n  A\r\n  B\r\n", 0},
-        {"no subkeys: not written",
+         {"A", "B"},
+         ""},
+        {"refused here: not elevated", kWriteRefused, NULL, repair, kStale,
+         "stale: not repaired (run it elevated): error 5: Access is denied.\r\n" + now, 0},
+        {"refused there", kWriteRefused, "\\\\PRN1", repair, kStale,
+         "stale: \\\\PRN1: not repaired: error 5: Access is denied.\r\n" + now, 0},
+        {"a write that fails", kWriteFails, NULL, repair, kStale,
+         "stale: not repaired: error 1219: Multiple connections to a server or shared resource by the same user, "
+         "using more than one user name, are not allowed.\r\n" +
+             now,
+         0},
+        {"read back changed", kKeptChanged, NULL, repair, kStale,
+         "stale: not repaired: Order reads back other than written\r\n" + now, 1},
+        {"read back short of its last NUL", kKeptShorter, NULL, repair, kStale,
+         "stale: not repaired: Order reads back other than written\r\n" + now, 1},
+        {"current: not written",
+         kNoFault,
          NULL,
+         restart,
+         kCurrent,
+         "current: Order lists every provider subkey\r\n  A\r\n  B\r\n",
+         0,
          {},
-         "Old\0\0",
-         5,
+         {"A", "B"},
+         std::string("A\0B\0\0", 5)},
+        {"no subkeys: not written",
+         kNoFault,
+         NULL,
          restart,
          kUntouched,
          "untouched: no provider subkeys\r\n",
-         0},
+         0,
+         {},
+         {}},
         {"a name outside the code page: not written",
+         kNoFault,
          NULL,
-         {"A", "A"},
-         "Old\0\0",
-         5,
          restart,
          kUntouched,
          "untouched: subkey 1 reads as \"A\", outside the code page\r\n",
-         0},
+         0,
+         {},
+         {"A", "A"}},
         {"restarted",
+         kNoFault,
          "\\\\PRN1",
-         ab,
-         "Old\0\0",
-         5,
          restart,
          kCurrent,
-         "repaired: \\\\PRN1: Order rewritten; spooler restarted\r\nwas:\r\n  Old\r\n" + after,
+         "repaired: \\\\PRN1: Order rewritten; spooler restarted\r\n" + was,
          1,
          {"OpenSCManagerA \\\\PRN1", "stop Spooler", "start Spooler"}},
         {"not restarted: left needing it",
+         kSpoolerWillNotStop,
          "\\\\PRN1",
-         ab,
-         "Old\0\0",
-         5,
          restart,
          kStale,
-         "repaired: \\\\PRN1: Order rewritten; spooler not restarted: error 1061\r\nwas:\r\n  Old\r\n" + after,
+         "repaired: \\\\PRN1: Order rewritten; spooler not restarted: error 1061\r\n" + was,
          1,
-         {"OpenSCManagerA \\\\PRN1", "stop Spooler"},
-         ERROR_SUCCESS,
-         ERROR_SUCCESS,
-         false,
-         ERROR_SERVICE_CANNOT_ACCEPT_CTRL},
-        {"not repaired: not restarted",
-         NULL,
-         ab,
-         "Old\0\0",
-         5,
-         restart,
-         kStale,
-         "stale: not repaired (run it elevated): error 5: Access is denied.\r\nnow:\r\n  Old\r\n" + after,
-         0,
-         {},
-         ERROR_ACCESS_DENIED},
+         {"OpenSCManagerA \\\\PRN1", "stop Spooler"}},
+        {"not repaired: not restarted", kWriteRefused, NULL, restart, kStale,
+         "stale: not repaired (run it elevated): error 5: Access is denied.\r\n" + now, 0},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         ResetFakePlatform();
         g_registry.subkeys = row.subkeys;
-        g_registry.hasOrder = row.order != NULL;
-        g_registry.order.assign(row.order != NULL ? row.order : "", row.orderSize);
-        g_registry.writeOpenResult = row.writeOpenResult;
-        g_registry.setValueResult = row.setValueResult;
-        g_registry.storesOtherwise = row.storesOtherwise;
-        g_services.services["Spooler"].stopFailure = row.stopFailure;
+        g_registry.hasOrder = !row.order.empty();
+        g_registry.order = row.order;
+        g_registry.writeOpenResult = row.fault == kWriteRefused ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+        g_registry.setValueResult = row.fault == kWriteFails ? 1219 : ERROR_SUCCESS;
+        if (row.fault == kKeptChanged)
+            g_registry.keptInstead = std::string("A\0C\0\0", 5);
+        if (row.fault == kKeptShorter)
+            g_registry.keptInstead = std::string("A\0B\0", 4);
+        if (row.fault == kSpoolerWillNotStop)
+            g_services.services["Spooler"].stopFailure = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+        else
+            g_services.services["Spooler"] = FakeService();
 
         Verdict verdict = kUsage;
         EXPECT_EQ(row.text, Described(row.computer, kTextReport, &verdict, row.actions));
 
         EXPECT_EQ(row.verdict, verdict);
         EXPECT_EQ(row.writes, g_registry.writes);
-        if (row.writes != 0 && !row.storesOtherwise) {
+        if (row.writes != 0) {
             EXPECT_EQ("Order", g_registry.writtenName);
             EXPECT_EQ(REG_MULTI_SZ, g_registry.writtenType);
             EXPECT_EQ(MultiString(row.subkeys), g_registry.writtenBytes);
@@ -540,9 +507,9 @@ TEST_F(Checker, RepairWhereStale)
         // Opened once, for writing too; for reading only where that is refused.
         const long opens = std::count(g_registry.calls.begin(), g_registry.calls.end(),
                                       row.computer != NULL ? "RegOpenKeyExA remote" : "RegOpenKeyExA");
-        EXPECT_EQ(row.writeOpenResult != ERROR_SUCCESS ? 2 : 1, opens);
-        EXPECT_EQ(row.writeOpenResult != ERROR_SUCCESS ? KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE
-                                                       : KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE,
+        EXPECT_EQ(row.fault == kWriteRefused ? 2 : 1, opens);
+        EXPECT_EQ(row.fault == kWriteRefused ? KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE
+                                             : KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE,
                   g_registry.openedAccess);
         EXPECT_EQ(row.serviceCalls, g_services.calls);
         EXPECT_EQ(0, g_registry.keysOpen);
@@ -629,6 +596,24 @@ TEST_F(Checker, RepairsCounted)
         EXPECT_EQ(run.verdict, RunChecker(run.arguments).verdict);
         EXPECT_EQ(run.count, g_console.err);
     }
+    EXPECT_EQ(1, g_registry.writes);
+}
+
+// Under /F, /T gives up on a computer only before it is written to: one
+// given up on writes nothing when it answers late, and a repair that has
+// begun is waited for.
+TEST_F(Checker, ARepairIsNeverGivenUpOn)
+{
+    g_registry.subkeys = {"A"};
+    g_registry.hangingComputers.insert("\\\\HANG");
+    EXPECT_EQ(kUnreadable, RunChecker({"/F", "/T", "1", "\\\\HANG"}).verdict);
+    EXPECT_EQ("unreadable: \\\\HANG: no answer in 1 s\r\n", g_console.out);
+    EXPECT_EQ(0, g_registry.writes);
+
+    g_console = FakeConsole();
+    g_registry.setValueDelay = 1500;
+    EXPECT_EQ(kCurrent, RunChecker({"/F", "/T", "1", "\\\\UP"}).verdict);
+    EXPECT_EQ("repaired: \\\\UP: Order rewritten\r\nwas: absent\r\nafter:\r\n  A\r\n", g_console.out);
     EXPECT_EQ(1, g_registry.writes);
 }
 
