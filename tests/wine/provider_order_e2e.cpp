@@ -933,12 +933,20 @@ void CheckerRepairs()
             CHECK(SetProvidersAccess(KEY_ALL_ACCESS));
     }
 
-    // /R: the spooler runs afterwards, whether it ran before or not.
-    for (const char *before : {"start", "stop"}) {
-        RunWine(std::string("net.exe ") + before + " spooler");
+    // /R: the spooler runs afterwards, whether it ran before or not; the
+    // computer named, or listed.
+    const struct {
+        const char *spooler;
+        std::string named;
+    } restarts[] = {
+        {"net.exe start spooler", own},
+        {"net.exe stop spooler", "@\"" + WriteBeside("stale.txt", own + "\r\n") + "\""},
+    };
+    for (const auto &restart : restarts) {
+        RunWine(restart.spooler);
         SeedProviders(kRealisticProviders);
         SetOrder(stale);
-        const CheckerRun run = RunChecker("/F /R " + own, kMayWrite);
+        const CheckerRun run = RunChecker("/F /R " + restart.named, kMayWrite);
         ExpectVerdict(run, 0, ("repaired: " + own + ": Order rewritten; spooler restarted\r\n").c_str());
         CHECK(SpoolerState() == SERVICE_RUNNING);
         CHECK(ReadOrder() == MultiString(EnumeratedNames()));
