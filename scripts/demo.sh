@@ -30,3 +30,5 @@ echo "provider-order.exe exited with $status"
 wineserver -w
 echo "Order after:  $(shown_order "$key")"
 say_verdict
+# Nothing of Wine's is left running, to write into the terminal afterwards.
+wineserver -w

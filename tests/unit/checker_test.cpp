@@ -26,10 +26,19 @@ bool Called(const char *call)
     return std::find(g_registry.calls.begin(), g_registry.calls.end(), call) != g_registry.calls.end();
 }
 
+// The providers key's subkeys, and Order's bytes (NULL: absent).
+void Seed(const std::vector<std::string> &subkeys, const char *order, size_t orderSize)
+{
+    g_registry.subkeys = subkeys;
+    g_registry.hasOrder = order != NULL;
+    g_registry.order.assign(order != NULL ? order : "", orderSize);
+}
+
 // One computer's verdict in words, as the checker writes it.
 std::string Described(const char *computer, ReportFormat format, Verdict *verdict, DWORD actions = 0)
 {
-    std::unique_ptr<CheckWork> work(new CheckWork);
+    // Zeroed: mayWrite NULL, so a repair always may.
+    std::unique_ptr<CheckWork> work(new CheckWork());
     std::unique_ptr<Report> report(new Report());
     *verdict = CheckComputer(computer, actions, work.get());
     ReportFinding(work->finding, computer, format, report.get());
@@ -171,9 +180,7 @@ TEST_F(Checker, EachVerdictAndItsText)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         ResetFakePlatform();
-        g_registry.subkeys = row.subkeys;
-        g_registry.hasOrder = row.order != NULL;
-        g_registry.order.assign(row.order != NULL ? row.order : "", row.orderSize);
+        Seed(row.subkeys, row.order, row.orderSize);
         g_registry.orderType = row.orderType;
         if (row.failing == kTheOpen)
             g_registry.openResult = row.failure;
@@ -255,9 +262,7 @@ TEST_F(Checker, EachVerdictAsACsvRow)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         ResetFakePlatform();
-        g_registry.subkeys = row.subkeys;
-        g_registry.hasOrder = row.order != NULL;
-        g_registry.order.assign(row.order != NULL ? row.order : "", row.orderSize);
+        Seed(row.subkeys, row.order, row.orderSize);
         if (row.connected != ERROR_SUCCESS)
             g_registry.connectFailures[row.computer] = row.connected;
         Verdict verdict = kUsage;
@@ -271,9 +276,7 @@ TEST_F(Checker, EachVerdictAsACsvRow)
 // later ones answer first, so that any other order would show.
 TEST_F(Checker, ManyAtOnceWrittenInTheOrderNamed)
 {
-    g_registry.subkeys = {"A", "B"};
-    g_registry.hasOrder = true;
-    g_registry.order.assign("A\0B\0\0", 5);
+    Seed({"A", "B"}, "A\0B\0\0", 5);
     std::vector<std::string> computers;
     std::string expected;
     for (int index = 0; index < 40; ++index) {
@@ -358,9 +361,7 @@ TEST_F(Checker, OneAtATimeWithoutThreads)
 // let every other computer through: a thread given up on is replaced.
 TEST_F(Checker, NoAnswerInTimeIsUnreadable)
 {
-    g_registry.subkeys = {"A"};
-    g_registry.hasOrder = true;
-    g_registry.order.assign("A\0\0", 3);
+    Seed({"A"}, "A\0\0", 3);
     const std::string current = "current: \\\\UP: Order lists every provider subkey\r\n  A\r\n";
     std::vector<std::string> arguments = {"/T", "1", "\\\\UP", "\\\\HANG0", "\\\\UP"};
     std::string expected = current + "unreadable: \\\\HANG0: no answer in 1 s\r\n" + current;
