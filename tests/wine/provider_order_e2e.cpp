@@ -93,6 +93,14 @@ void SetOrder(const std::string &block)
                     static_cast<DWORD>(block.size()));
 }
 
+// The subkeys, and Order's bytes where order is not NULL.
+void Seed(const Names &subkeys, const char *order, size_t orderSize)
+{
+    SeedProviders(subkeys);
+    if (order != NULL)
+        SetOrder(std::string(order, orderSize));
+}
+
 // The Order value's bytes, or "absent".
 std::string ReadOrder()
 {
@@ -698,9 +706,7 @@ void CheckerAgreesWithTheRepair()
         {NamesFilling(1025), "Stale\0\0", 7},
     };
     for (const auto &row : rows) {
-        SeedProviders(row.subkeys);
-        if (row.order != NULL)
-            SetOrder(std::string(row.order, row.orderSize));
+        Seed(row.subkeys, row.order, row.orderSize);
         const std::string before = ReadOrder();
         const CheckerRun local = RunChecker();
         const DWORD verdict = local.exitCode;
@@ -892,14 +898,10 @@ void CheckerRepairs()
         {NamesFilling(1024), "Stale\0\0", 7},
     };
     for (const auto &row : staleRows) {
-        SeedProviders(row.subkeys);
-        if (row.order != NULL)
-            SetOrder(std::string(row.order, row.orderSize));
+        Seed(row.subkeys, row.order, row.orderSize);
         ExpectQuietSuccess(RunTool(""));
         const std::string repaired = ReadOrder();
-        SeedProviders(row.subkeys);
-        if (row.order != NULL)
-            SetOrder(std::string(row.order, row.orderSize));
+        Seed(row.subkeys, row.order, row.orderSize);
         const CheckerRun run = RunChecker("/F " + own, kMayWrite);
         ExpectVerdict(run, 0, ("repaired: " + own + ": Order rewritten\r\nwas:").c_str());
         CHECK(ReadOrder() == repaired);
