@@ -189,6 +189,21 @@ ProgramStart Beside(const char *program, const std::string &tail)
     return start;
 }
 
+// CreateProcessA, tried a second time after a pause where Wine fails to
+// start the process with ERROR_INTERNAL_ERROR, as it did once in a hundred
+// full runs, before any of the program's code ran.
+BOOL StartProcess(const char *path, char *commandLine, BOOL inheritHandles, DWORD flags, STARTUPINFOA *startup,
+                  PROCESS_INFORMATION *process)
+{
+    if (CreateProcessA(path, commandLine, NULL, NULL, inheritHandles, flags, NULL, NULL, startup, process))
+        return TRUE;
+    if (GetLastError() != ERROR_INTERNAL_ERROR)
+        return FALSE;
+    printf("  Wine could not start %s (error 1359); once more\n", path);
+    Sleep(500);
+    return CreateProcessA(path, commandLine, NULL, NULL, inheritHandles, flags, NULL, NULL, startup, process);
+}
+
 struct ToolRun {
     bool finished = false;
     DWORD exitCode = 0xFFFFFFFF;
@@ -238,8 +253,7 @@ ToolRun RunTool(const std::string &tail)
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(start.path.c_str(), &start.commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                        &process)) {
+    if (!StartProcess(start.path.c_str(), &start.commandLine[0], FALSE, 0, &startup, &process)) {
         printf("  CreateProcess failed: %lu\n", GetLastError());
         return run;
     }
@@ -336,8 +350,8 @@ CheckerRun RunChecker(const std::string &tail = "", CheckerStart how = kReadOnly
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(start.path.c_str(), &start.commandLine[0], NULL, NULL, TRUE, CREATE_NO_WINDOW,
-                                        NULL, NULL, &startup, &process);
+    const BOOL started =
+        StartProcess(start.path.c_str(), &start.commandLine[0], TRUE, CREATE_NO_WINDOW, &startup, &process);
     // The child holds its own copies: the pipes end when it does.
     CloseHandle(outWrite);
     CloseHandle(errWrite);
