@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # A crash in a Wine case ends the case: the crashing program ends with
 # Wine's crash line, and no dialog holds it (the case's time limit catches
-# one that does). Its exit code is the exception's (0xC0000005, 5 to the
-# shell), except that winedbg, ending it after the backtrace, races it and
-# sometimes leaves 0: seen under load, 3 runs in 8. So the crash line is
-# what tells, and a case that reads a crashed program's exit code alone
-# cannot be sure of it.
+# one that does). Its exit code is not asserted: it should be the
+# exception's, but winedbg, ending the program after the backtrace, races
+# it, and 5, 0 and 84 have all been seen. So the crash line is what tells,
+# and a case that reads a crashed program's exit code alone cannot be sure.
 #
 #   crash_fails_fast.sh WINE EXE
 set -uo pipefail
@@ -15,4 +14,4 @@ output=$("$wine" "$exe" 2>&1)
 status=$?
 echo "$output" | head -n 3
 echo "exit code $status after ${SECONDS}s"
-grep -q 'Unhandled page fault' <<<"$output" && { [ "$status" -eq 5 ] || [ "$status" -eq 0 ]; }
+grep -q 'Unhandled page fault' <<<"$output"
