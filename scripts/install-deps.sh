@@ -141,5 +141,32 @@ case " ${debian[*]} " in
     dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
     ;;
 esac
-$sudo apt-get update -qq
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debian[@]}" >/dev/null
+# A mirror that is syncing serves an index of the wrong size for a while
+# ("File has unexpected size ... Mirror sync in progress?"). Tried again
+# over about a minute; then the install goes ahead with the lists there are,
+# and decides.
+update_log=$(mktemp)
+lists_complete=true
+for attempt in 1 2 3 4 5; do
+    $sudo apt-get update -qq >"$update_log" 2>&1 && break
+    if [ "$attempt" -eq 5 ]; then
+        lists_complete=false
+        echo "install-deps.sh: apt-get update failed 5 times over about a minute on:" >&2
+        grep -E '^(E|W): Failed to fetch' "$update_log" | sed -E 's/^[EW]: Failed to fetch ([^ ]+).*/  \1/' >&2
+        echo "the mirror may be mid-sync; installing from the lists there are" >&2
+        break
+    fi
+    sleep 15
+done
+rm -f "$update_log"
+install() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" "${debian[@]}" >/dev/null; }
+# With one architecture's security list missing, the other's newer versions
+# cannot pair with it in multiarch (wine32:i386 beside wine64). The
+# release's own suite has every architecture's list: tried once more,
+# preferring it.
+if ! install; then
+    release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+    "$lists_complete" || [ -z "$release" ] && exit 100
+    echo "install-deps.sh: installing again, preferring $release's own packages to its updates'" >&2
+    install -o "APT::Default-Release=$release"
+fi
