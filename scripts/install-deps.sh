@@ -166,7 +166,7 @@ install() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@"
 # preferring it.
 if ! install; then
     release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
-    "$lists_complete" || [ -z "$release" ] && exit 100
+    if "$lists_complete" || [ -z "$release" ]; then exit 100; fi
     echo "install-deps.sh: installing again, preferring $release's own packages to its updates'" >&2
     install -o "APT::Default-Release=$release"
 fi
