@@ -1,12 +1,16 @@
 #include "computer_list.h"
 
 #include "output.h"
-#include "verdict.h"
 
 #include <stdlib.h>
 #include <string.h>
 
 namespace {
+
+// A DNS name's longest; NetBIOS names are shorter.
+const size_t kComputerNameLimit = 255;
+// Refused in computer names; a backslash would make a path of it.
+const char kNotInComputerNames[] = "\\/:*?\"<>| ";
 
 // Doubled each time it fills.
 const DWORD kFirstRoom = 64;
@@ -138,6 +142,27 @@ bool AddListed(char *text, DWORD length, ComputerList *list, Phrase *message)
 }
 
 }  // namespace
+
+bool IsComputerName(const char *name, size_t length)
+{
+    if (length == 0 || length > kComputerNameLimit)
+        return false;
+    const char *const end = name + length;
+    for (const char *at = name; at < end; ++at) {
+        const BYTE character = static_cast<BYTE>(*at);
+        // A double-byte letter's trail byte may be a backslash's: no path.
+        if (IsDBCSLeadByte(character) && at + 1 < end)
+            ++at;
+        else if (character < ' ' || strchr(kNotInComputerNames, character) != NULL)
+            return false;
+    }
+    return true;
+}
+
+bool IsComputerArgument(const char *argument)
+{
+    return argument[0] == '\\' && argument[1] == '\\' && IsComputerName(argument + 2, strlen(argument + 2));
+}
 
 bool AddComputer(ComputerList *list, const char *name, size_t length)
 {

@@ -12,6 +12,12 @@ struct ComputerList {
     DWORD room;  // entries names has room for
 };
 
+// Whether the length bytes at name name a computer: 1 to 255 bytes, no
+// blank, control character or any of \/:*?"<>|. Reads no further.
+bool IsComputerName(const char *name, size_t length);
+// Two backslashes, then a computer name.
+bool IsComputerArgument(const char *argument);
+
 // Adds "\\" and the length bytes at name; false when memory runs out.
 bool AddComputer(ComputerList *list, const char *name, size_t length);
 

@@ -18,11 +18,6 @@ const LONG kReadBackDiffers = -1;
 // two bytes in a double-byte code page, and its NUL.
 const DWORD kNameScratchSize = 512;
 
-// A DNS name's longest; NetBIOS names are shorter.
-const size_t kComputerNameLimit = 255;
-// Refused in computer names; a backslash would make a path of it.
-const char kNotInComputerNames[] = "\\/:*?\"<>| ";
-
 // The bytes the names would take as Order, found by enumerating them once
 // more; 0 if the enumeration does not end cleanly.
 DWORD BytesNeeded(HKEY key)
@@ -181,27 +176,6 @@ Verdict Check(const char *computer, HKEY key, LONG refused, DWORD actions, Check
 }
 
 }  // namespace
-
-bool IsComputerName(const char *name, size_t length)
-{
-    if (length == 0 || length > kComputerNameLimit)
-        return false;
-    const char *const end = name + length;
-    for (const char *at = name; at < end; ++at) {
-        const BYTE character = static_cast<BYTE>(*at);
-        // A double-byte letter's trail byte may be a backslash's: no path.
-        if (IsDBCSLeadByte(character) && at + 1 < end)
-            ++at;
-        else if (character < ' ' || strchr(kNotInComputerNames, character) != NULL)
-            return false;
-    }
-    return true;
-}
-
-bool IsComputerArgument(const char *argument)
-{
-    return argument[0] == '\\' && argument[1] == '\\' && IsComputerName(argument + 2, strlen(argument + 2));
-}
 
 void ClearFinding(Finding *finding)
 {

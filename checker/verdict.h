@@ -65,12 +65,6 @@ struct CheckWork {
     void *mayWriteContext;
 };
 
-// Whether the length bytes at name name a computer: 1 to 255 bytes, no
-// blank, control character or any of \/:*?"<>|. Reads no further.
-bool IsComputerName(const char *name, size_t length);
-// Two backslashes, then a computer name.
-bool IsComputerArgument(const char *argument);
-
 // Empties a finding: no reason, no names.
 void ClearFinding(Finding *finding);
 
