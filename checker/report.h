@@ -6,7 +6,7 @@
 #include "verdict.h"
 
 enum ReportFormat {
-    kTextReport,  // "stale: \\PRN1: the repair would rewrite Order", then "now:" and "after:"
+    kTextReport,  // "stale: \\PRN1: Order does not name ...", then "now:" and "after:"
     kCsvReport,   // as tasklist /FO CSV writes: every field quoted, CRLF line ends
 };
 

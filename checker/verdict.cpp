@@ -72,11 +72,12 @@ Verdict Untouched(HKEY key, const OrderPlan &plan, Phrase *reason)
     return kUntouched;
 }
 
-// Order rewritten exactly as provider-order.exe writes it, from the same
-// plan, then read back: ERROR_SUCCESS when it reads back as written.
+// Order rewritten as the merge of its names with the subkeys, the proven
+// names of the repair's own plan, then read back: ERROR_SUCCESS when it
+// reads back as written.
 LONG Rewrite(HKEY key, CheckWork *work)
 {
-    const ProviderList &list = work->plan.list;
+    const ProviderList &list = work->after;
     const LONG written =
         RegSetValueExA(key, kOrderValueName, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(list.block), list.size);
     if (written != ERROR_SUCCESS)
@@ -138,23 +139,31 @@ Verdict Check(const char *computer, HKEY key, LONG refused, DWORD actions, Check
     PlanProviderOrder(key, &plan);
     if (plan.decision != kWriteOrder)
         return Untouched(key, plan, &finding.reason);
-    finding.afterNames = plan.list.block;
-    finding.afterSize = plan.list.size;
 
     char *const order = work->order;
     DWORD size = kOrderReadSize;
     DWORD type = REG_NONE;
     const LONG result = RegQueryValueExA(key, kOrderValueName, NULL, &type, reinterpret_cast<BYTE *>(order), &size);
-    // Every byte, not up to the first NUL: a REG_MULTI_SZ is many strings.
-    if (result == ERROR_SUCCESS && type == REG_MULTI_SZ && size == plan.list.size &&
-        memcmp(order, plan.list.block, size) == 0) {
+    const bool listed = result == ERROR_SUCCESS && type == REG_MULTI_SZ;
+    if (listed) {
+        order[size] = '\0';
+        order[size + 1] = '\0';
+    }
+    // Where it is no list it names none: then the merge is the repair's list.
+    if (MergeProviderOrder(&plan.list, order, listed ? size : 0, &work->after)) {
         Add(&finding.reason, "Order lists every provider subkey");
-        finding.nowNames = plan.list.block;
-        finding.nowSize = plan.list.size;
+        if (memcmp(work->after.block, plan.list.block, plan.list.size) != 0)
+            Add(&finding.reason, ", in an order provider-order.exe would change");
+        finding.nowNames = order;
+        finding.nowSize = size;
+        finding.afterNames = order;
+        finding.afterSize = size;
         return kCurrent;
     }
 
-    Add(&finding.reason, "the repair would rewrite Order");
+    Add(&finding.reason, "Order does not name every provider subkey once");
+    finding.afterNames = work->after.block;
+    finding.afterSize = work->after.size;
     Phrase *const now = &finding.now;
     if (result == ERROR_FILE_NOT_FOUND) {
         Add(now, "absent");
@@ -167,8 +176,6 @@ Verdict Check(const char *computer, HKEY key, LONG refused, DWORD actions, Check
         Add(now, "type ");
         AddNumber(now, type);
     } else {
-        order[size] = '\0';
-        order[size + 1] = '\0';
         finding.nowNames = order;
         finding.nowSize = size;
     }

@@ -1,5 +1,6 @@
-// What the repair would do to one computer's Order, found without writing
-// anything, with the repair's own routines.
+// Whether one computer's Order names the providers its spooler should load,
+// found without writing anything, with the repair's own routines; and under
+// /F the stale one rewritten.
 #ifndef PROVIDER_ORDER_CHECKER_VERDICT_H
 #define PROVIDER_ORDER_CHECKER_VERDICT_H
 
@@ -8,8 +9,8 @@
 
 // The exit codes, in rising order of concern, and each verdict's first word.
 enum Verdict {
-    kCurrent = 0,     // running the repair changes nothing
-    kStale = 1,       // the repair would rewrite Order
+    kCurrent = 0,     // Order names every provider subkey once, in any order
+    kStale = 1,       // it does not: /F would rewrite it
     kUntouched = 2,   // the repair would leave Order as it is, unvouched for
     kUnreadable = 3,  // the key cannot be read, or the computer reached
     kUsage = 4,
@@ -21,7 +22,7 @@ const DWORD kOrderReadSize = 4096;
 
 // What a check does besides reading, with /F and /R.
 enum CheckAction {
-    kRepairOrder = 1,     // a stale Order rewritten as the repair writes it, and read back
+    kRepairOrder = 1,     // a stale Order rewritten, its order kept, and read back
     kRestartSpooler = 2,  // where it was rewritten, the spooler restarted to load it
 };
 
@@ -32,8 +33,8 @@ struct Finding {
     // Order was rewritten and reads back as written: "repaired", whatever
     // the exit code.
     bool repaired;
-    // The rest of the verdict line: "the repair would rewrite Order", "no
-    // provider subkeys", "remote registry: error 53: ...".
+    // The rest of the verdict line: "Order does not name every provider
+    // subkey once", "no provider subkeys", "remote registry: error 53: ...".
     Phrase reason;
     // Stale or repaired: what Order is (or was) when it holds no names to
     // show ("absent", "type 1", "5000 bytes", "error 5: ..."); else empty.
@@ -42,7 +43,7 @@ struct Finding {
     // could be read: the strings it held; else NULL.
     const char *nowNames;
     DWORD nowSize;
-    // Current and stale: what the repair writes; else NULL.
+    // Stale: what /F writes; current: Order as it stands; else NULL.
     const char *afterNames;
     DWORD afterSize;
 };
@@ -54,6 +55,9 @@ struct CheckWork {
     // Two bytes beyond what the read may fill, so that even unterminated
     // data ends in a NUL.
     char order[kOrderReadSize + 2];
+    // What /F writes: Order's names that are subkeys, in its order, then
+    // the subkeys it leaves out.
+    ProviderList after;
     // Order as read back after a rewrite: a value of another size is no
     // repair's.
     char readBack[kProviderListSize];

@@ -2,6 +2,8 @@
 // whether it may be written as Order.
 #include "provider_list.h"
 
+#include "registry_name.h"
+
 #include <string.h>
 
 LONG CollectProviderNames(HKEY key, ProviderList *list)
@@ -36,33 +38,6 @@ LONG CollectProviderNames(HKEY key, ProviderList *list)
 // One right, the least there is to ask for: a subkey whose permissions
 // refuse even this one has still been found.
 static const REGSAM kSubkeyProofAccess = KEY_QUERY_VALUE;
-
-// ASCII letters compare without regard to case; a double-byte letter's
-// trail byte may fall among them, and compares exactly.
-static bool SameNameIgnoringAsciiCase(const char *left, const char *right)
-{
-    for (;; ++left, ++right) {
-        char a = *left;
-        char b = *right;
-        if (a == '\0' || b == '\0')
-            return a == b;
-        if (IsDBCSLeadByte(static_cast<BYTE>(a))) {
-            if (a != b || left[1] != right[1])
-                return false;
-            if (left[1] == '\0')
-                return true;
-            ++left;
-            ++right;
-            continue;
-        }
-        if (a >= 'a' && a <= 'z')
-            a = static_cast<char>(a - 'a' + 'A');
-        if (b >= 'a' && b <= 'z')
-            b = static_cast<char>(b - 'a' + 'A');
-        if (a != b)
-            return false;
-    }
-}
 
 // A backslash would make the open follow a path. In a double-byte code page
 // its byte can also be a trail byte, which is no separator.

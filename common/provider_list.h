@@ -51,4 +51,20 @@ struct OrderPlan {
 // kWriteOrder writes plan->list.
 void PlanProviderOrder(HKEY key, OrderPlan *plan);
 
+// The spooler loads the providers Order names, in its order, up to the
+// empty string that ends the list, opening each subkey by name, which the
+// registry matches without regard to letter case. Here a name names a
+// subkey as the proof compares them, without regard to ASCII case: a name
+// differing in another letter's case alone names none, which errs towards
+// a rewrite, never towards calling a list complete that is not. Fills merged
+// with the names of subkeys, a proven list (kWriteOrder), in the order an
+// administrator keeps: each name of the order block (its size bytes) that
+// names a subkey, in the block's order, once, spelled as the subkey is;
+// then every subkey it leaves out, in enumeration order. So merged holds
+// the same names as subkeys, in as many bytes; with no block (size 0),
+// exactly subkeys. Returns whether the block is already a complete list:
+// ended by its empty string, naming each subkey exactly once and nothing
+// else.
+bool MergeProviderOrder(const ProviderList *subkeys, const char *order, DWORD size, ProviderList *merged);
+
 #endif

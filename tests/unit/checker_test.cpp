@@ -89,21 +89,35 @@ TEST_F(Checker, EachVerdictAndItsText)
         DWORD listedUpTo = 1;  // the index the listing fails at
     } rows[] = {
         {"current", NULL, ab, "A\0B\0\0", 5, kCurrent, "current: Order lists every provider subkey\r\n  A\r\n  B\r\n"},
+        {"as Windows ships it: current, in its own order, and shown so",
+         NULL,
+         {"Internet Print Provider", "LanMan Print Services"},
+         "LanMan Print Services\0internet print provider\0\0",
+         47,
+         kCurrent,
+         "current: Order lists every provider subkey, in an order provider-order.exe would change\r\n"
+         "  LanMan Print Services\r\n  internet print provider\r\n"},
+        {"a name twice", NULL, ab, "B\0A\0b\0\0", 7, kStale,
+         "stale: Order does not name every provider subkey once\r\nnow:\r\n  B\r\n  A\r\n  b\r\nafter:\r\n  B\r\n  A\r\n"},
+        {"names after an empty string are none", NULL, ab, "B\0\0A\0\0", 6, kStale,
+         "stale: Order does not name every provider subkey once\r\nnow:\r\n  B\r\nafter:\r\n  B\r\n  A\r\n"},
+        {"no empty string at its end", NULL, ab, "B\0A\0", 4, kStale,
+         "stale: Order does not name every provider subkey once\r\nnow:\r\n  B\r\n  A\r\nafter:\r\n  B\r\n  A\r\n"},
         {"the same first name and size", NULL, ab, "A\0C\0\0", 5, kStale,
-         "stale: the repair would rewrite Order\r\nnow:\r\n  A\r\n  C\r\nafter:\r\n  A\r\n  B\r\n"},
+         "stale: Order does not name every provider subkey once\r\nnow:\r\n  A\r\n  C\r\nafter:\r\n  A\r\n  B\r\n"},
         {"the right size, its last byte no NUL", NULL, ab, "A\0B\0x", 5, kStale,
-         "stale: the repair would rewrite Order\r\nnow:\r\n  A\r\n  B\r\n  x\r\nafter:\r\n  A\r\n  B\r\n"},
+         "stale: Order does not name every provider subkey once\r\nnow:\r\n  A\r\n  B\r\n  x\r\nafter:\r\n  A\r\n  B\r\n"},
         {"without its final NUL", NULL, ab, "A\0B", 3, kStale,
-         "stale: the repair would rewrite Order\r\nnow:\r\n  A\r\n  B\r\nafter:\r\n  A\r\n  B\r\n"},
+         "stale: Order does not name every provider subkey once\r\nnow:\r\n  A\r\n  B\r\nafter:\r\n  A\r\n  B\r\n"},
         {"absent", NULL, ab, NULL, 0, kStale,
-         "stale: the repair would rewrite Order\r\nnow: absent\r\nafter:\r\n  A\r\n  B\r\n"},
+         "stale: Order does not name every provider subkey once\r\nnow: absent\r\nafter:\r\n  A\r\n  B\r\n"},
         {"another type",
          NULL,
          {"A"},
          "A\0\0",
          3,
          kStale,
-         "stale: the repair would rewrite Order\r\nnow: type 1\r\nafter:\r\n  A\r\n",
+         "stale: Order does not name every provider subkey once\r\nnow: type 1\r\nafter:\r\n  A\r\n",
          REG_SZ},
         {"type 0",
          NULL,
@@ -111,7 +125,7 @@ TEST_F(Checker, EachVerdictAndItsText)
          "",
          0,
          kStale,
-         "stale: the repair would rewrite Order\r\nnow: type 0\r\nafter:\r\n  A\r\n",
+         "stale: Order does not name every provider subkey once\r\nnow: type 0\r\nafter:\r\n  A\r\n",
          REG_NONE},
         {"a type of ten digits",
          NULL,
@@ -119,7 +133,7 @@ TEST_F(Checker, EachVerdictAndItsText)
          "",
          0,
          kStale,
-         "stale: the repair would rewrite Order\r\nnow: type 4294967295\r\nafter:\r\n  A\r\n",
+         "stale: Order does not name every provider subkey once\r\nnow: type 4294967295\r\nafter:\r\n  A\r\n",
          0xFFFFFFFFu},
         {"longer than is read",
          NULL,
@@ -127,14 +141,14 @@ TEST_F(Checker, EachVerdictAndItsText)
          longOrder.c_str(),
          longOrder.size(),
          kStale,
-         "stale: the repair would rewrite Order\r\nnow: 5000 bytes\r\nafter:\r\n  A\r\n"},
+         "stale: Order does not name every provider subkey once\r\nnow: 5000 bytes\r\nafter:\r\n  A\r\n"},
         {"a value that cannot be read",
          NULL,
          {"A"},
          "A\0\0",
          3,
          kStale,
-         "stale: the repair would rewrite Order\r\nnow: error 5: Access is denied.\r\nafter:\r\n  A\r\n",
+         "stale: Order does not name every provider subkey once\r\nnow: error 5: Access is denied.\r\nafter:\r\n  A\r\n",
          REG_MULTI_SZ,
          kTheRead,
          ERROR_ACCESS_DENIED},
@@ -172,7 +186,7 @@ TEST_F(Checker, EachVerdictAndItsText)
          NULL,
          0,
          kStale,
-         "stale: \\\\PRN1: the repair would rewrite Order\r\nnow: absent\r\nafter:\r\n  A\r\n"},
+         "stale: \\\\PRN1: Order does not name every provider subkey once\r\nnow: absent\r\nafter:\r\n  A\r\n"},
         {"no key there", "\\\\PRN1", ab, NULL, 0, kUnreadable,
          "unreadable: \\\\PRN1: " + key + "error 5: Access is denied.\r\n", REG_MULTI_SZ, kTheOpen,
          ERROR_ACCESS_DENIED},
@@ -216,24 +230,25 @@ TEST_F(Checker, EachVerdictAsACsvRow)
         LONG connected = ERROR_SUCCESS;
         DWORD actions = 0;
     } rows[] = {
-        {"current, this computer by its name",
+        {"current in its own order, this computer by its name: Order now and after as it stands",
          NULL,
          {"A", "B"},
-         "A\0B\0\0",
+         "b\0A\0\0",
          5,
-         "\"THISPC\",\"current\",\"0\",\"Order lists every provider subkey\",\"A\nB\",\"A\nB\"\r\n"},
+         "\"THISPC\",\"current\",\"0\",\"Order lists every provider subkey, in an order provider-order.exe would "
+         "change\",\"b\nA\",\"b\nA\"\r\n"},
         {"stale, a comma and quotes in a name",
          "\\\\PRN1",
          {"Fax, \"new\"", "B"},
          "Old\0\0",
          5,
-         "\"PRN1\",\"stale\",\"1\",\"the repair would rewrite Order\",\"Old\",\"Fax, \"\"new\"\"\nB\"\r\n"},
+         "\"PRN1\",\"stale\",\"1\",\"Order does not name every provider subkey once\",\"Old\",\"Fax, \"\"new\"\"\nB\"\r\n"},
         {"stale, absent",
          "\\\\PRN1",
          {"A"},
          NULL,
          0,
-         "\"PRN1\",\"stale\",\"1\",\"the repair would rewrite Order; now: absent\",\"\",\"A\"\r\n"},
+         "\"PRN1\",\"stale\",\"1\",\"Order does not name every provider subkey once; now: absent\",\"\",\"A\"\r\n"},
         {"untouched", "\\\\PRN1", {}, NULL, 0, "\"PRN1\",\"untouched\",\"2\",\"no provider subkeys\",\"\",\"\"\r\n"},
         {"repaired: Order now as it was",
          "\\\\PRN1",
@@ -326,7 +341,7 @@ TEST_F(Checker, OneAtATimeWithoutThreads)
          {},
          false,
          kStale,
-         "stale: the repair would rewrite Order\r\nnow: absent\r\nafter:\r\n  A\r\n",
+         "stale: Order does not name every provider subkey once\r\nnow: absent\r\nafter:\r\n  A\r\n",
          ""},
         {"one computer",
          {"\\\\DOWN"},
@@ -339,7 +354,7 @@ TEST_F(Checker, OneAtATimeWithoutThreads)
          true,
          kUnreadable,
          "unreadable: \\\\DOWN: remote registry: error 53: The network path was not found.\r\n"
-         "stale: \\\\UP: the repair would rewrite Order\r\nnow: absent\r\nafter:\r\n  A\r\n",
+         "stale: \\\\UP: Order does not name every provider subkey once\r\nnow: absent\r\nafter:\r\n  A\r\n",
          "2 computers: 0 current, 1 stale, 0 untouched, 1 unreadable\r\n"},
     };
     for (const auto &row : rows) {
@@ -406,7 +421,42 @@ TEST_F(Checker, RepairWhereStale)
         Strings serviceCalls = {};
         Strings subkeys = {"A", "B"};
         std::string order = std::string("Old\0\0", 5);  // empty: absent
+        DWORD orderType = REG_MULTI_SZ;
+        Strings written = {};  // none: the subkeys, in the registry's order
     } rows[] = {
+        {"Order's order kept, spelled as the registry spells it, the rest after it",
+         kNoFault,
+         NULL,
+         repair,
+         kCurrent,
+         "repaired: Order rewritten\r\nwas:\r\n  c\r\n  Gone\r\n  a\r\nafter:\r\n  C\r\n  A\r\n  B\r\n",
+         1,
+         {},
+         {"A", "B", "C"},
+         MultiString({"c", "Gone", "a"}),
+         REG_MULTI_SZ,
+         {"C", "A", "B"}},
+        {"no list: the registry's order",
+         kNoFault,
+         NULL,
+         repair,
+         kCurrent,
+         "repaired: Order rewritten\r\nwas: type 1\r\nafter:\r\n  A\r\n  B\r\n",
+         1,
+         {},
+         {"A", "B"},
+         std::string("B\0", 2),
+         REG_SZ},
+        {"current in its own order: not written, no service touched",
+         kNoFault,
+         NULL,
+         restart,
+         kCurrent,
+         "current: Order lists every provider subkey, in an order provider-order.exe would change\r\n  B\r\n  A\r\n",
+         0,
+         {},
+         {"A", "B"},
+         std::string("B\0A\0\0", 5)},
         {"stale: rewritten, read back", kNoFault, NULL, repair, kCurrent, "repaired: Order rewritten\r\n" + was, 1},
         {"absent before",
          kNoFault,
@@ -484,6 +534,7 @@ TEST_F(Checker, RepairWhereStale)
         g_registry.subkeys = row.subkeys;
         g_registry.hasOrder = !row.order.empty();
         g_registry.order = row.order;
+        g_registry.orderType = row.orderType;
         g_registry.writeOpenResult = row.fault == kWriteRefused ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
         g_registry.setValueResult = row.fault == kWriteFails ? 1219 : ERROR_SUCCESS;
         if (row.fault == kKeptChanged)
@@ -503,7 +554,7 @@ TEST_F(Checker, RepairWhereStale)
         if (row.writes != 0) {
             EXPECT_EQ("Order", g_registry.writtenName);
             EXPECT_EQ(REG_MULTI_SZ, g_registry.writtenType);
-            EXPECT_EQ(MultiString(row.subkeys), g_registry.writtenBytes);
+            EXPECT_EQ(MultiString(row.written.empty() ? row.subkeys : row.written), g_registry.writtenBytes);
         }
         // Opened once, for writing too; for reading only where that is refused.
         const long opens = std::count(g_registry.calls.begin(), g_registry.calls.end(),
@@ -622,7 +673,7 @@ TEST_F(Checker, CsvWithItsHeaderOrWithout)
 {
     g_registry.subkeys = {"A"};
     const std::string header = "\"Computer\",\"Verdict\",\"Exit code\",\"Reason\",\"Order now\",\"Order after\"\r\n";
-    const std::string row = "\"THISPC\",\"stale\",\"1\",\"the repair would rewrite Order; now: absent\",\"\",\"A\"\r\n";
+    const std::string row = "\"THISPC\",\"stale\",\"1\",\"Order does not name every provider subkey once; now: absent\",\"\",\"A\"\r\n";
     EXPECT_EQ(kStale, RunChecker({"/FO", "CSV"}).verdict);
     EXPECT_EQ(header + row, g_console.out);
     g_console = FakeConsole();

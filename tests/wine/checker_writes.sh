@@ -2,8 +2,9 @@
 # What the checker writes, counted in a +relay trace of the calls that
 # return into its own image: without /F no writing call and no service
 # call at all; with /F, one RegSetValueExA where Order is stale and none
-# where it is current (a rewrite of the same bytes would not show in the
-# value), unreachable, or without subkeys; and a service call only with /R.
+# where it is current, in the registry's order or Windows' own (a rewrite
+# of the same bytes would not show in the value), unreachable, or without
+# subkeys; and a service call only with /R where Order was rewritten.
 # Runs in the case's Wine prefix, with this computer's own name.
 #
 #   checker_writes.sh WINE CHECKER
@@ -25,6 +26,7 @@ rows=(
     "stale|/F \\\\$own|1|0"
     "stale|/F /R \\\\$own|1|+"
     "current|/F /R \\\\$own|0|0"
+    "stock|/F /R \\\\$own|0|0"
     "none|/F /R \\\\$own|0|0"
 )
 for row in "${rows[@]}"; do
@@ -32,6 +34,8 @@ for row in "${rows[@]}"; do
     seed_stale_providers "$key"
     case "$seeding" in
     current) "$wine" reg add "$key" /v Order /t REG_MULTI_SZ /d "$(joined_subkeys "$key")" /f >/dev/null ;;
+    # As Windows ships it: LanMan Print Services first, not the registry's order.
+    stock) "$wine" reg add "$key" /v Order /t REG_MULTI_SZ /d 'LanMan Print Services\0Internet Print Provider' /f >/dev/null ;;
     none) "$wine" reg delete "$key" /f >/dev/null && "$wine" reg add "$key" /f >/dev/null ;;
     esac
     # shellcheck disable=SC2086 # the arguments are words

@@ -3,7 +3,8 @@
 # from the guide's own text: the indented block after each
 # "<!-- recipe: NAME -->". Each runs in a folder that holds both exes (in
 # place of the share), on a registry whose Order is stale; afterwards Order
-# lists the subkeys, and a second run changes nothing. Runs in the case's
+# lists the subkeys (the checker keeping the order of those it named), and
+# a second run changes nothing. Runs in the case's
 # Wine prefix.
 #
 #   guide_recipes.sh WINE BUILD_DIR GUIDE NET_WITHOUT_Y
@@ -56,7 +57,10 @@ expect() {
     fi
 }
 holds() { if "$@"; then echo yes; else echo no; fi; }
+# As provider-order.exe writes it: the registry's order.
 current() { [ "$(shown_order "$key")" = "$(joined_subkeys "$key")" ]; }
+# As /F writes it: the provider the stale Order named kept first.
+kept_first() { [ "$(shown_order "$key")" = 'LanMan Print Services\0Internet Print Provider' ]; }
 
 for name in list-audit csv-audit repair-from-workstation start-wait startup-script; do
     [ -n "$(recipe "$name")" ] || expect "the guide has the recipe $name" no
@@ -67,7 +71,8 @@ seed_stale_providers "$key"
 before=$(shown_order "$key")
 output=$(run_line list-audit)
 echo "$output"
-expect "list-audit: the stale one says so" "$(holds grep -qF "stale: \\\\$own: the repair would rewrite Order" <<<"$output")"
+expect "list-audit: the stale one says so" \
+    "$(holds grep -qF "stale: \\\\$own: Order does not name every provider subkey once" <<<"$output")"
 expect "list-audit: the unknown one is unreadable, 53" \
     "$(holds grep -qF 'unreadable: \\no-such-computer: remote registry: error 53: ' <<<"$output")"
 expect "list-audit: the count last" \
@@ -85,9 +90,11 @@ with open(path, newline="", encoding="cp437") as audit:
     rows = list(csv.reader(audit, strict=True))
 assert rows[0] == ["Computer", "Verdict", "Exit code", "Reason", "Order now", "Order after"], rows[0]
 assert len(rows) == 3 and all(len(row) == 6 for row in rows), rows
-assert rows[1][:4] == [own, "stale", "1", "the repair would rewrite Order"], rows[1]
+assert rows[1][:4] == [own, "stale", "1", "Order does not name every provider subkey once"], rows[1]
 assert rows[1][4].split("\n") == ["Retired Fax Provider", "LanMan Print Services"], rows[1][4]
-assert rows[1][5].split("\n") == subkeys and 'Fax, "North"' in subkeys, (rows[1][5], subkeys)
+# The provider Order names kept first, the others after it in the registry's order.
+kept = ["LanMan Print Services"] + [name for name in subkeys if name != "LanMan Print Services"]
+assert rows[1][5].split("\n") == kept and 'Fax, "North"' in subkeys, (rows[1][5], subkeys)
 assert rows[2][:3] == ["no-such-computer", "unreadable", "3"], rows[2]
 assert rows[2][3].startswith("remote registry: error 53: "), rows[2]
 print("the table reads back: %d rows of 6 fields" % (len(rows) - 1))
@@ -108,7 +115,7 @@ expect "repair-from-workstation: the unknown one untouched, 53" \
     "$(holds grep -qF 'unreadable: \\no-such-computer: remote registry: error 53: ' <<<"$output")"
 expect "repair-from-workstation: the count" \
     "$(holds grep -qF '2 computers: 0 current, 1 repaired, 0 stale, 0 untouched, 1 unreadable' <<<"$output")"
-expect "repair-from-workstation: Order current" "$(holds current)"
+expect "repair-from-workstation: Order's order kept" "$(holds kept_first)"
 expect "repair-from-workstation: verified current" \
     "$(holds grep -qF "current: \\\\$own: Order lists every provider subkey" <<<"$output")"
 expect "repair-from-workstation: the spooler runs" \

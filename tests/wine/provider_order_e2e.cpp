@@ -8,9 +8,11 @@
 
 #include "../common/multi_string.h"
 
+#include <ctype.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -616,9 +618,21 @@ void CodePageNamesRoundTrip()
 // Each verdict of the checker, and that it changes nothing.
 void CheckerVerdicts()
 {
+    // Windows as it ships: LanMan Print Services first, which the registry
+    // enumerates second. Current, and said to be in an order of its own.
     SeedProviders(kRealisticProviders);
-    SetOrder(MultiString({"Retired Provider", "LanMan Print Services"}));
+    SetOrder(MultiString(kRealisticProviders));
     CheckerRun run = RunChecker();
+    ExpectVerdict(run, 0, "current: Order lists every provider subkey, in an order provider-order.exe would change\r\n"
+                          "  LanMan Print Services\r\n  Internet Print Provider\r\n");
+    run = RunChecker("/FO CSV /NH");
+    CHECK(run.exitCode == 0);
+    CHECK(Contains(run.out, "\",\"current\",\"0\",\"Order lists every provider subkey, in an order provider-order.exe "
+                            "would change\",\"LanMan Print Services\nInternet Print Provider\",\"LanMan Print "
+                            "Services\nInternet Print Provider\"\r\n"));
+
+    SetOrder(MultiString({"Retired Provider", "LanMan Print Services"}));
+    run = RunChecker();
     ExpectVerdict(run, 1, "stale");
     CHECK(Contains(run.out, "now:\r\n  Retired Provider\r\n  LanMan Print Services\r\nafter:\r\n"));
     CHECK(Contains(run.out, "  Internet Print Provider\r\n"));
@@ -699,8 +713,30 @@ void CheckerUsage()
     }
 }
 
-// The checker says 1 exactly when the repair that follows changes Order,
-// and 0 right after that repair; 2 and 3 it says again. Asked through the
+// ASCII letters in lower case: the registry's names compare so.
+std::string Lowered(std::string text)
+{
+    for (char &character : text)
+        character = static_cast<char>(tolower(static_cast<unsigned char>(character)));
+    return text;
+}
+
+// The names of a REG_MULTI_SZ block, up to the empty string that ends it.
+Names NamesOf(const std::string &block)
+{
+    Names names;
+    for (size_t at = 0; at < block.size() && block[at] != '\0'; at = block.find('\0', at) + 1) {
+        names.push_back(block.substr(at, block.find('\0', at) - at));
+        if (block.find('\0', at) == std::string::npos)
+            break;
+    }
+    return names;
+}
+
+// The checker's 0 means Order names each subkey once, in any order, and its
+// note that provider-order.exe would reorder them holds exactly when the
+// repair that follows changes the order; 1 means the repair changes Order.
+// Right after the repair, 0; 2 and 3 it says again. Asked through the
 // network for this computer, it says the same, naming the computer.
 void CheckerAgreesWithTheRepair()
 {
@@ -710,8 +746,12 @@ void CheckerAgreesWithTheRepair()
         size_t orderSize;
     } rows[] = {
         {kRealisticProviders, "Stale\0\0", 7},
+        {kRealisticProviders, "LanMan Print Services\0Internet Print Provider\0\0", 47},
+        {{"Vendor Port Monitor Provider", "LanMan Print Services", "Internet Print Provider"},
+         "Vendor Port Monitor Provider\0LanMan Print Services\0Internet Print Provider\0\0", 76},
         {{"A", "B"}, "A\0B\0\0", 5},
-        {{"A", "B"}, "B\0A\0\0", 5},
+        {{"A", "B"}, "b\0a\0\0", 5},
+        {{"A", "B"}, "a\0B\0\0", 5},
         {{"A", "B"}, "A\0B\0", 4},
         {{"A", "B"}, "A\0C\0\0", 5},  // the same first name and size
         {{"A"}, NULL, 0},
@@ -730,9 +770,18 @@ void CheckerAgreesWithTheRepair()
         CHECK(remote.exitCode == verdict);
         CHECK(remote.out == named);
         ExpectQuietSuccess(RunTool(""));
-        const bool changed = ReadOrder() != before;
+        const std::string after = ReadOrder();
         CHECK(verdict == 0 || verdict == 1 || verdict == 2);
-        CHECK((verdict == 1) == changed);
+        if (verdict == 0) {
+            Names ordered = NamesOf(Lowered(before));
+            Names subkeys = NamesOf(Lowered(after));
+            std::sort(ordered.begin(), ordered.end());
+            std::sort(subkeys.begin(), subkeys.end());
+            CHECK(ordered == subkeys);
+            CHECK(Contains(local.out, "would change") == (Lowered(before) != Lowered(after)));
+        }
+        CHECK(verdict != 1 || after != before);
+        CHECK(verdict != 2 || after == before);
         const DWORD again = RunChecker().exitCode;
         CHECK(again == (verdict == 2 ? 2u : 0u));
     }
@@ -892,37 +941,58 @@ DWORD SpoolerState()
     return status.dwCurrentState;
 }
 
-// /F, through the network to this computer: a stale Order ends as the very
-// bytes the repair writes on the same registry, and "repaired", 0; nothing
-// else is written, and a key that may be read but not written is left as
-// it was, stale, 1. /R restarts the spooler, running or stopped.
+// /F, through the network to this computer: a stale Order ends as the
+// names it holds that are subkeys, in its order, spelled as the registry
+// spells them, then the subkeys it left out in the registry's order; where
+// it holds no names, as the very bytes the repair writes on the same
+// registry. "repaired", 0. Nothing else is written, and a key that may be
+// read but not written is left as it was, stale, 1. /R restarts the
+// spooler, running or stopped.
 void CheckerRepairs()
 {
     const std::string own = OwnComputer(true);
     const std::string stale = MultiString({"Retired Provider", "LanMan Print Services"});
+    const Names vendorFirst = {"Vendor Provider", "LanMan Print Services", "Internet Print Provider"};
     const struct {
         Names subkeys;
-        const char *order;  // NULL: absent
-        size_t orderSize;
+        std::string order;  // empty: absent
+        Names after;        // none: as provider-order.exe writes it
+        DWORD orderType = REG_MULTI_SZ;
     } staleRows[] = {
-        {kRealisticProviders, "Stale\0\0", 7},
-        {{"A", "B"}, "B\0A\0\0", 5},
-        {{"A", "B"}, "A\0B\0", 4},
-        {{"Dr\u00fccker", "LanMan Print Services"}, NULL, 0},
-        {NamesFilling(1024), "Stale\0\0", 7},
+        {vendorFirst, MultiString({"vendor provider", "Retired Provider", "LanMan Print Services"}), vendorFirst},
+        {kRealisticProviders, MultiString({"LanMan Print Services", "LanMan Print Services"}), kRealisticProviders},
+        {vendorFirst, std::string("LanMan Print Services\0\0Vendor Provider\0\0", 40),
+         {"LanMan Print Services", "Internet Print Provider", "Vendor Provider"}},
+        {kRealisticProviders, MultiString({"Stale"}), {}},
+        {kRealisticProviders, std::string("LanMan Print Services\0", 22), {}, REG_SZ},
+        {{"A", "B"}, std::string("A\0B\0", 4), {}},
+        {{"Dr\u00fccker", "LanMan Print Services"}, "", {}},
+        {NamesFilling(1024), MultiString({"Stale"}), {}},
     };
     for (const auto &row : staleRows) {
-        Seed(row.subkeys, row.order, row.orderSize);
+        SeedProviders(row.subkeys);
         ExpectQuietSuccess(RunTool(""));
-        const std::string repaired = ReadOrder();
-        Seed(row.subkeys, row.order, row.orderSize);
+        const std::string repaired = row.after.empty() ? ReadOrder() : MultiString(row.after);
+        SeedProviders(row.subkeys);
+        if (!row.order.empty())
+            RegSetKeyValueA(HKEY_LOCAL_MACHINE, kProviders, "Order", row.orderType, row.order.data(),
+                            static_cast<DWORD>(row.order.size()));
         const CheckerRun run = RunChecker("/F " + own, kMayWrite);
         ExpectVerdict(run, 0, ("repaired: " + own + ": Order rewritten\r\nwas:").c_str());
         CHECK(ReadOrder() == repaired);
         ExpectVerdict(RunChecker(own), 0, "current");
     }
 
-    // Not written: current, untouched, unreachable, and a key that refuses.
+    // Current, in any order or letter case: neither written nor restarted.
+    for (const std::string &current : {MultiString(kRealisticProviders), MultiString(vendorFirst),
+                                       MultiString({"lanman print services", "INTERNET PRINT PROVIDER"})}) {
+        SeedProviders(NamesOf(current).size() == 3 ? vendorFirst : kRealisticProviders);
+        SetOrder(current);
+        ExpectVerdict(RunChecker("/F /R " + own, kMayWrite), 0, ("current: " + own + ": ").c_str());
+        CHECK(ReadOrder() == current);
+    }
+
+    // Not written: untouched, unreachable, and a key that refuses.
     const struct {
         Names subkeys;
         std::string tail;
@@ -965,7 +1035,7 @@ void CheckerRepairs()
         const CheckerRun run = RunChecker("/F /R " + restart.named, kMayWrite);
         ExpectVerdict(run, 0, ("repaired: " + own + ": Order rewritten; spooler restarted\r\n").c_str());
         CHECK(SpoolerState() == SERVICE_RUNNING);
-        CHECK(ReadOrder() == MultiString(EnumeratedNames()));
+        CHECK(ReadOrder() == MultiString(kRealisticProviders));
     }
 }
 
