@@ -1,7 +1,8 @@
-// provider-order-check: says, without writing anything, what the repair
-// would do to Order on this computer or on others, for an administrator at
-// a console or a fleet engine that reads exit codes. It reaches its verdict
-// with the repair's own routines, so that the two cannot disagree.
+// provider-order-check: says whether Order names the print providers the
+// spooler should load, on this computer or on others, for an administrator
+// at a console or a fleet engine that reads exit codes; without /F it
+// writes nothing. It collects and proves the names with the repair's own
+// routines, so that the two cannot disagree on them.
 #include "../common/dll_search.h"
 #include "output.h"
 #include "plan.h"
@@ -25,14 +26,15 @@ namespace {
 
 const char kUsageText[] =
     "usage: provider-order-check [\\\\COMPUTER | @FILE ...] [/FO CSV [/NH]] [/T SECONDS] [/F [/R]]\r\n"
-    "Says what provider-order.exe would do to Order, here or on each computer\r\n"
-    "named; @FILE lists computers, one a line. Up to 32 are checked at once, each\r\n"
-    "named after the first word: \"stale: \\\\PRN1: ...\". Exit code and first word:\r\n"
-    "0 current, 1 stale, 2 untouched, 3 unreadable; of several, the highest, with\r\n"
-    "a count on standard error. 4: a wrong argument. /FO CSV: a table instead\r\n"
-    "(/NH: without its header). /T: a computer that has not answered in SECONDS\r\n"
-    "(1-3600) is unreadable. Without /F nothing is changed. /F: a stale Order is\r\n"
-    "rewritten as provider-order.exe writes it, then read back: \"repaired\", 0.\r\n"
+    "Says whether Order names each print provider subkey once, in any order, here\r\n"
+    "or on each computer named; @FILE lists computers, one a line. Up to 32 are\r\n"
+    "checked at once, each named after the first word: \"stale: \\\\PRN1: ...\".\r\n"
+    "Exit code and first word: 0 current, 1 stale, 2 untouched, 3 unreadable; of\r\n"
+    "several, the highest, with a count on standard error. 4: a wrong argument.\r\n"
+    "/FO CSV: a table instead (/NH: without its header). /T: a computer that has\r\n"
+    "not answered in SECONDS (1-3600) is unreadable. Without /F nothing is changed.\r\n"
+    "/F: a stale Order is rewritten, the providers it names first, in its order,\r\n"
+    "then read back: \"repaired\", 0.\r\n"
     "/R: where it was, the spooler is restarted to load it.\r\n";
 
 // Runtime errors go to standard error, not to a message box.
