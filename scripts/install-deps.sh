@@ -24,14 +24,19 @@ have() { command -v "$1" >/dev/null 2>&1; }
 # shell functions too, so the probe would always find itself.
 # Debian's wine runs 32-bit programs only with wine32 (from i386 multiarch);
 # without it the wrapper says so.
-wine32_loader() { have wine && ! WINEDEBUG= wine --version 2>&1 | grep -q 'wine32 is missing'; }
+# (Captured first: grep -q leaves at the match, and under pipefail a writer
+# that met the closed pipe would fail the pipeline.)
+wine32_loader() { have wine && ! grep -q 'wine32 is missing' <<<"$(WINEDEBUG= wine --version 2>&1)"; }
 # Debian keeps the 64-bit loader off PATH, behind its wine wrapper. The WoW64
 # case needs it even where 32-bit programs start: it makes a 64-bit prefix.
 wine64_loader() { have wine64 || [ -x /usr/lib/wine/wine64 ]; }
 # Where 32-bit programs cannot start (a kernel without ia32 emulation) the
 # Wine cases run on a 64-bit build, which takes the 64-bit mingw gcc.
 wine_lane() { WINEDEBUG=-all wine --version >/dev/null 2>&1 || have x86_64-w64-mingw32-g++; }
-compiles() { have "$1" && echo "$2" | "$1" -x c++ - -o /dev/null "${@:3}" >/dev/null 2>&1; }
+# The source goes in as a here-string, not through a pipe: under pipefail a
+# compiler that answers without reading it all would fail the probe when
+# echo met the closed pipe first, which happens under load.
+compiles() { have "$1" && "$1" -x c++ - -o /dev/null "${@:3}" <<<"$2" >/dev/null 2>&1; }
 clang_mingw() { have clang++ && { have ld.lld || have lld; }; }
 # A clang that builds for Windows by itself, with headers and libraries of
 # its own (llvm-mingw). Debian's clang finds them only in the mingw-w64 gcc's
