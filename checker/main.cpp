@@ -47,7 +47,7 @@ int Run(int argc, char **argv)
     CheckPlan plan;
     switch (MakePlan(argc, argv, &plan)) {
     case kPlanReady:
-        return CheckAll(plan);
+        return CheckAll(&plan);
     case kPlanHelp:
         WriteText(GetStdHandle(STD_OUTPUT_HANDLE), kUsageText);
         return 0;

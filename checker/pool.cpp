@@ -33,8 +33,11 @@ struct Slot {
     DWORD length;
 };
 
+// Everything a thread reads is the pool's: a thread given up on under /T
+// may still be checking after CheckAll, and the frame that called it, have
+// returned.
 struct Pool {
-    const CheckPlan *plan;
+    CheckPlan plan;  // a copy, its computers taken over
     DWORD count;  // computers, this one counting as one
     Slot *slots;
     volatile LONG next;        // the next computer to take
@@ -54,6 +57,7 @@ void Release(Pool *pool)
     if (InterlockedDecrement(&pool->references) != 0)
         return;
     CloseHandle(pool->progress);
+    ReleaseComputers(&pool->plan.computers);
     free(pool->slots);
     free(pool);
 }
@@ -61,7 +65,7 @@ void Release(Pool *pool)
 // "\\NAME", or NULL for this computer.
 const char *ComputerAt(const Pool *pool, DWORD index)
 {
-    return pool->plan->computers.count != 0 ? pool->plan->computers.names[index] : NULL;
+    return pool->plan.computers.count != 0 ? pool->plan.computers.names[index] : NULL;
 }
 
 // A repair may begin where its computer has not been given up on; from
@@ -88,9 +92,9 @@ Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
     const char *const computer = ComputerAt(pool, index);
     work->mayWrite = MayWrite;
     work->mayWriteContext = slot;
-    const Verdict verdict = CheckComputer(computer, pool->plan->actions, work);
+    const Verdict verdict = CheckComputer(computer, pool->plan.actions, work);
     report->length = 0;
-    ReportFinding(work->finding, computer, pool->plan->format, report);
+    ReportFinding(work->finding, computer, pool->plan.format, report);
     char *const text = static_cast<char *>(malloc(report->length));
     if (text != NULL)
         memcpy(text, report->text, report->length);
@@ -143,7 +147,7 @@ int WriteInstead(Pool *pool, DWORD index, const Phrase &reason, CheckWork *work,
     work->finding.verdict = kUnreadable;
     Add(&work->finding.reason, reason.text);
     report->length = 0;
-    ReportFinding(work->finding, ComputerAt(pool, index), pool->plan->format, report);
+    ReportFinding(work->finding, ComputerAt(pool, index), pool->plan.format, report);
     WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), report->text, report->length);
     return kUnreadable;
 }
@@ -153,7 +157,7 @@ int WriteInstead(Pool *pool, DWORD index, const Phrase &reason, CheckWork *work,
 int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
 {
     Slot *const slot = &pool->slots[index];
-    const DWORD limit = pool->plan->timeLimit * kMillisecondsPerSecond;
+    const DWORD limit = pool->plan.timeLimit * kMillisecondsPerSecond;
     Phrase reason;
     Clear(&reason);
     for (;;) {
@@ -175,7 +179,7 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
                 if (static_cast<DWORD>(Read(&pool->next)) < pool->count)
                     StartWorker(pool);
                 Add(&reason, "no answer in ");
-                AddNumber(&reason, pool->plan->timeLimit);
+                AddNumber(&reason, pool->plan.timeLimit);
                 Add(&reason, " s");
                 return WriteInstead(pool, index, reason, work, report);
             }
@@ -215,9 +219,9 @@ void WriteSummary(DWORD count, const DWORD *counts, bool repairs)
 
 }  // namespace
 
-Verdict CheckAll(const CheckPlan &plan)
+Verdict CheckAll(CheckPlan *plan)
 {
-    const DWORD count = plan.computers.count != 0 ? plan.computers.count : 1;
+    const DWORD count = plan->computers.count != 0 ? plan->computers.count : 1;
     Pool *const pool = static_cast<Pool *>(calloc(1, sizeof(Pool)));
     Slot *const slots = static_cast<Slot *>(calloc(count, sizeof(Slot)));
     const HANDLE progress = CreateEventA(NULL, FALSE, FALSE, NULL);
@@ -232,17 +236,18 @@ Verdict CheckAll(const CheckPlan &plan)
         free(pool);
         return kUnreadable;
     }
-    pool->plan = &plan;
+    pool->plan = *plan;
+    memset(&plan->computers, 0, sizeof plan->computers);
     pool->count = count;
     pool->slots = slots;
     pool->references = 1;
     pool->progress = progress;
-    if (count > 1 || plan.timeLimit != 0) {
+    if (count > 1 || pool->plan.timeLimit != 0) {
         for (DWORD started = 0; started < count && started < kMostWorkers; ++started)
             StartWorker(pool);
     }
 
-    if (plan.format == kCsvReport && plan.header)
+    if (pool->plan.format == kCsvReport && pool->plan.header)
         WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), kCsvHeader, sizeof kCsvHeader - 1);
     CheckWork work;
     Report report;
@@ -257,7 +262,7 @@ Verdict CheckAll(const CheckPlan &plan)
             highest = verdict;
     }
     if (count > 1)
-        WriteSummary(count, counts, (plan.actions & kRepairOrder) != 0);
+        WriteSummary(count, counts, (pool->plan.actions & kRepairOrder) != 0);
     Release(pool);
     return highest;
 }

@@ -10,6 +10,8 @@
 // named before it are done. One computer, or this one, is checked on the
 // calling thread, unless a time limit needs it watched. With more than one,
 // the last line on standard error counts the verdicts. Returns the highest.
-Verdict CheckAll(const CheckPlan &plan);
+// Takes over the plan's computers, leaving it none: a thread given up on
+// may still read them after the call returns, and frees them last.
+Verdict CheckAll(CheckPlan *plan);
 
 #endif

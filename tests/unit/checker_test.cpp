@@ -51,7 +51,9 @@ struct CheckerRun {
     Verdict verdict = kUsage;
 };
 
-CheckerRun RunChecker(std::vector<std::string> arguments)
+// As the entry has it: the plan is gone, its frame returned and its names
+// released, while a thread given up on under /T may still be checking.
+CheckerRun CheckThenReturn(std::vector<std::string> arguments)
 {
     arguments.insert(arguments.begin(), "provider-order-check.exe");
     std::vector<char *> argv;
@@ -62,9 +64,16 @@ CheckerRun RunChecker(std::vector<std::string> arguments)
     CheckerRun run;
     run.outcome = MakePlan(static_cast<int>(arguments.size()), argv.data(), &plan);
     if (run.outcome == kPlanReady)
-        run.verdict = CheckAll(plan);
-    JoinFakeThreads();
+        run.verdict = CheckAll(&plan);
     ReleasePlan(&plan);
+    return run;
+}
+
+// A run, and then every thread it left answers and ends.
+CheckerRun RunChecker(const std::vector<std::string> &arguments)
+{
+    const CheckerRun run = CheckThenReturn(arguments);
+    JoinFakeThreads();
     return run;
 }
 
