@@ -81,8 +81,13 @@ LONG ReadListText(const char *path, char **text, DWORD *length)
         return static_cast<LONG>(GetLastError());
     DWORD high = 0;
     const DWORD size = GetFileSize(file, &high);
-    BYTE *const bytes = high == 0 && size <= kListFileLimit ? static_cast<BYTE *>(malloc(size + 1)) : NULL;
-    LONG result = ERROR_NOT_ENOUGH_MEMORY;
+    // INVALID_FILE_SIZE is also a size: only the error tells.
+    LONG result = size == INVALID_FILE_SIZE ? static_cast<LONG>(GetLastError()) : ERROR_SUCCESS;
+    if (result == ERROR_SUCCESS && (high != 0 || size > kListFileLimit))
+        result = ERROR_FILE_TOO_LARGE;
+    BYTE *const bytes = result == ERROR_SUCCESS ? static_cast<BYTE *>(malloc(size + 1)) : NULL;
+    if (result == ERROR_SUCCESS && bytes == NULL)
+        result = ERROR_NOT_ENOUGH_MEMORY;
     DWORD read = 0;
     if (bytes != NULL)
         result = ReadFile(file, bytes, size, &read, NULL) ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());

@@ -39,10 +39,13 @@ LONG WaitFor(SC_HANDLE service, DWORD pending, DWORD wanted)
             return status.dwWin32ExitCode != ERROR_SUCCESS ? static_cast<LONG>(status.dwWin32ExitCode)
                                                            : ERROR_SERVICE_REQUEST_TIMEOUT;
         const DWORD now = GetTickCount();
+        // Given up on a poll past its wait hint, reckoned so that a hint
+        // near 2^32 cannot wrap the sum.
+        const DWORD still = now - moved;
         if (status.dwCheckPoint != checkPoint) {
             checkPoint = status.dwCheckPoint;
             moved = now;
-        } else if (now - moved > status.dwWaitHint + kLongestPoll || now - begun > kLongestWait) {
+        } else if ((still > kLongestPoll && still - kLongestPoll > status.dwWaitHint) || now - begun > kLongestWait) {
             return ERROR_SERVICE_REQUEST_TIMEOUT;
         }
         DWORD poll = status.dwWaitHint / kPollsPerWaitHint;

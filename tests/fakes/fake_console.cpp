@@ -150,6 +150,7 @@ static const std::map<DWORD, std::string> kSystemTexts = {
     {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},
     {ERROR_NOT_ENOUGH_MEMORY, "Not enough memory resources are available to process this command.\r\n"},
     {ERROR_BAD_NETPATH, "The network path was not found.\r\n"},
+    {ERROR_FILE_TOO_LARGE, "The file size exceeds the limit allowed and cannot be saved.\r\n"},
     // Some run over two lines.
     {1219, "Multiple connections to a server or shared resource by the same user, using more than one user\r\n"
            "name, are not allowed.\r\n"},

@@ -156,8 +156,15 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh)
     FakeObject *const object = Lookup(file);
     if (object == NULL || object->kind != kFileObject)
         return 0xFFFFFFFFu;
+    if (g_files.sizeFailure != ERROR_SUCCESS) {
+        t_lastError = static_cast<DWORD>(g_files.sizeFailure);
+        return INVALID_FILE_SIZE;
+    }
     if (sizeHigh != NULL)
         *sizeHigh = g_files.sizeHigh;
+    t_lastError = NO_ERROR;
+    if (g_files.sizeLow != 0)
+        return g_files.sizeLow;
     return static_cast<DWORD>(static_cast<FakeFile *>(object)->contents.size());
 }
 
@@ -201,7 +208,7 @@ BOOL CloseHandle(HANDLE object)
 
 HANDLE CreateThread(void *, size_t stackSize, LPTHREAD_START_ROUTINE start, void *parameter, DWORD flags, LPDWORD)
 {
-    if (g_threads.createFails) {
+    if (g_threads.createFails || g_threads.created == g_threads.createsBeforeFailing) {
         t_lastError = ERROR_NOT_ENOUGH_MEMORY;
         return NULL;
     }

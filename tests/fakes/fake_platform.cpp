@@ -262,7 +262,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
     g_registry.writtenType = type;
     g_registry.writtenBytes.assign(reinterpret_cast<const char *>(data), size);
     g_registry.hasOrder = true;
-    g_registry.orderType = type;
+    g_registry.orderType = g_registry.keptAsString ? REG_SZ : type;
     g_registry.order = g_registry.keptInstead.empty() ? g_registry.writtenBytes : g_registry.keptInstead;
     return ERROR_SUCCESS;
 }

@@ -8,6 +8,7 @@
 
 #include "../common/multi_string.h"
 
+#include <chrono>
 #include <map>
 #include <set>
 #include <string>
@@ -25,6 +26,7 @@ struct FakeRegistry {
     DWORD lengthOverstatedAt = kNever;               // succeeds, claiming the whole room
     LONG setValueResult = ERROR_SUCCESS;             // not ERROR_SUCCESS: nothing stored
     std::string keptInstead;                         // not empty: what Order holds after a write
+    bool keptAsString = false;                       // Order reads back as REG_SZ after a write
     int setValueDelay = 0;                           // milliseconds a write takes
     LONG closeResult = ERROR_SUCCESS;
     std::map<std::string, LONG> connectFailures;  // computer -> result; others connect
@@ -72,6 +74,8 @@ struct FakeFiles {
     std::map<std::string, std::string> contents;
     std::map<std::string, LONG> openFailures;  // path -> the open's error
     DWORD sizeHigh = 0;                        // what GetFileSize says beyond 4 GiB
+    DWORD sizeLow = 0;                         // not 0: what it says below, whatever the file holds
+    LONG sizeFailure = ERROR_SUCCESS;          // GetFileSize answers INVALID_FILE_SIZE with it
     LONG readFailure = ERROR_SUCCESS;
     bool shortRead = false;  // ReadFile gives one byte fewer than asked, with success
     std::vector<std::string> opened;
@@ -83,6 +87,10 @@ struct FakeService {
     std::vector<std::string> dependants;  // as EnumDependentServicesA lists them: the last to start first
     LONG stopFailure = ERROR_SUCCESS;     // ControlService's answer
     bool staysStopPending = false;        // takes the stop, and never gets there
+    int stopTakes = 0;                    // milliseconds stop pending, its check point never moving
+    DWORD waitHint = 0;                   // what its status says while pending
+    bool stopsByItself = false;           // stopped when asked to stop: not active
+    std::chrono::steady_clock::time_point stoppedAt;
     LONG startFailure = ERROR_SUCCESS;    // StartServiceA's answer
 };
 
@@ -95,6 +103,7 @@ struct FakeServices {
 
 struct FakeThreads {
     bool createFails = false;
+    int createsBeforeFailing = -1;  // then every one fails; -1: never
     int created = 0;
     size_t stackSize = 0;  // of the last one
     DWORD flags = 0;

@@ -80,8 +80,12 @@ BOOL QueryServiceStatus(SC_HANDLE handle, SERVICE_STATUS *status)
     ServiceHandle *const service = Service(handle);
     if (!(service->access & SERVICE_QUERY_STATUS))
         return Fail(ERROR_ACCESS_DENIED);
+    FakeService &fake = g_services.services[service->name];
+    if (fake.state == SERVICE_STOP_PENDING && fake.stopTakes > 0 && std::chrono::steady_clock::now() >= fake.stoppedAt)
+        fake.state = SERVICE_STOPPED;
     *status = SERVICE_STATUS();
-    status->dwCurrentState = g_services.services[service->name].state;
+    status->dwCurrentState = fake.state;
+    status->dwWaitHint = fake.state == SERVICE_STOP_PENDING ? fake.waitHint : 0;
     return 1;
 }
 
@@ -94,13 +98,16 @@ BOOL ControlService(SC_HANDLE handle, DWORD control, SERVICE_STATUS *status)
     g_services.calls.push_back("stop " + service->name);
     if (fake.stopFailure != ERROR_SUCCESS)
         return Fail(fake.stopFailure);
+    if (fake.stopsByItself)
+        fake.state = SERVICE_STOPPED;
     if (!Active(fake))
         return Fail(ERROR_SERVICE_NOT_ACTIVE);
     for (const std::string &dependant : fake.dependants) {
         if (Active(g_services.services[dependant]))
             return Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
     }
-    fake.state = fake.staysStopPending ? SERVICE_STOP_PENDING : SERVICE_STOPPED;
+    fake.state = fake.staysStopPending || fake.stopTakes > 0 ? SERVICE_STOP_PENDING : SERVICE_STOPPED;
+    fake.stoppedAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(fake.stopTakes);
     *status = SERVICE_STATUS();
     status->dwCurrentState = fake.state;
     return 1;

@@ -259,6 +259,12 @@ TEST_F(Checker, EachVerdictAsACsvRow)
          0,
          "\"PRN1\",\"stale\",\"1\",\"Order does not name every provider subkey once; now: absent\",\"\",\"A\"\r\n"},
         {"untouched", "\\\\PRN1", {}, NULL, 0, "\"PRN1\",\"untouched\",\"2\",\"no provider subkeys\",\"\",\"\"\r\n"},
+        {"a reason that quotes a name: its quotes doubled",
+         "\\\\PRN1",
+         {"A", "A"},
+         NULL,
+         0,
+         "\"PRN1\",\"untouched\",\"2\",\"subkey 1 reads as \"\"A\"\", outside the code page\",\"\",\"\"\r\n"},
         {"repaired: Order now as it was",
          "\\\\PRN1",
          {"A"},
@@ -387,8 +393,11 @@ TEST_F(Checker, NoAnswerInTimeIsUnreadable)
 {
     Seed({"A"}, "A\0\0", 3);
     const std::string current = "current: \\\\UP: Order lists every provider subkey\r\n  A\r\n";
-    std::vector<std::string> arguments = {"/T", "1", "\\\\UP", "\\\\HANG0", "\\\\UP"};
-    std::string expected = current + "unreadable: \\\\HANG0: no answer in 1 s\r\n" + current;
+    // Seconds, not milliseconds: one that answers in 200 ms is checked.
+    g_registry.connectDelays["\\\\SLOW"] = 200;
+    std::vector<std::string> arguments = {"/T", "1", "\\\\UP", "\\\\HANG0", "\\\\SLOW", "\\\\UP"};
+    std::string expected = current + "unreadable: \\\\HANG0: no answer in 1 s\r\n" +
+                           "current: \\\\SLOW: Order lists every provider subkey\r\n  A\r\n" + current;
     for (int index = 1; index <= 40; ++index) {
         const std::string name = "\\\\HANG" + std::to_string(index);
         arguments.push_back(name);
@@ -402,12 +411,42 @@ TEST_F(Checker, NoAnswerInTimeIsUnreadable)
     EXPECT_EQ(kUnreadable, RunChecker(arguments).verdict);
 
     EXPECT_EQ(expected, g_console.out);
-    EXPECT_EQ("44 computers: 3 current, 0 stale, 0 untouched, 41 unreadable\r\n", g_console.err);
+    EXPECT_EQ("45 computers: 4 current, 0 stale, 0 untouched, 41 unreadable\r\n", g_console.err);
     EXPECT_EQ(0, g_registry.keysOpen);
     EXPECT_EQ(0, OpenFakeHandles());
 }
 
-enum RepairFault { kNoFault, kWriteRefused, kWriteFails, kKeptChanged, kKeptShorter, kSpoolerWillNotStop };
+// Threads given up on are counted out: where none can start in their
+// place, the caller checks the rest itself rather than wait for them.
+TEST_F(Checker, GivenUpOnWithNoThreadToReplaceThem)
+{
+    Seed({"A"}, "A\0\0", 3);
+    std::vector<std::string> arguments = {"/T", "1"};
+    std::string expected;
+    for (int index = 0; index < 32; ++index) {
+        const std::string name = "\\\\HANG" + std::to_string(index);
+        g_registry.hangingComputers.insert(name);
+        arguments.push_back(name);
+        expected += "unreadable: " + name + ": no answer in 1 s\r\n";
+    }
+    arguments.push_back("\\\\UP");
+    g_threads.createsBeforeFailing = 32;
+
+    EXPECT_EQ(kUnreadable, RunChecker(arguments).verdict);
+
+    EXPECT_EQ(expected + "current: \\\\UP: Order lists every provider subkey\r\n  A\r\n", g_console.out);
+    EXPECT_EQ(32, g_threads.created);
+}
+
+enum RepairFault {
+    kNoFault,
+    kWriteRefused,
+    kWriteFails,
+    kKeptChanged,
+    kKeptShorter,
+    kKeptAsString,
+    kSpoolerWillNotStop
+};
 
 // /F writes a stale Order exactly as the repair does, once, and reads it
 // back; nothing else, and nowhere else, is ever written. /R restarts the
@@ -490,6 +529,8 @@ TEST_F(Checker, RepairWhereStale)
          "stale: not repaired: Order reads back other than written\r\n" + now, 1},
         {"read back short of its last NUL", kKeptShorter, NULL, repair, kStale,
          "stale: not repaired: Order reads back other than written\r\n" + now, 1},
+        {"read back as another type", kKeptAsString, NULL, repair, kStale,
+         "stale: not repaired: Order reads back other than written\r\n" + now, 1},
         {"current: not written",
          kNoFault,
          NULL,
@@ -550,6 +591,7 @@ TEST_F(Checker, RepairWhereStale)
             g_registry.keptInstead = std::string("A\0C\0\0", 5);
         if (row.fault == kKeptShorter)
             g_registry.keptInstead = std::string("A\0B\0", 4);
+        g_registry.keptAsString = row.fault == kKeptAsString;
         if (row.fault == kSpoolerWillNotStop)
             g_services.services["Spooler"].stopFailure = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
         else
@@ -585,6 +627,7 @@ TEST_F(Checker, RepairWhereStale)
 TEST_F(Checker, TheSpoolerRestartsWithItsDependants)
 {
     typedef std::vector<std::string> Calls;
+    const Calls all = {"stop Fax", "stop LPDSVC", "stop Spooler", "start Spooler", "start LPDSVC", "start Fax"};
     const struct {
         const char *what;
         DWORD spooler;
@@ -595,6 +638,11 @@ TEST_F(Checker, TheSpoolerRestartsWithItsDependants)
         LONG managerResult;
         LONG result;
         Calls calls;
+        bool spoolerStopsByItself = false;
+        LONG lpdStartFailure = ERROR_SUCCESS;
+        LONG faxStartFailure = ERROR_SUCCESS;
+        int faxStopTakes = 0;  // milliseconds, its check point never moving
+        DWORD faxWaitHint = 0;
     } rows[] = {
         {"running, with two dependants", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS, false, ERROR_SUCCESS,
          ERROR_SUCCESS, ERROR_SUCCESS,
@@ -611,6 +659,14 @@ TEST_F(Checker, TheSpoolerRestartsWithItsDependants)
          1058, Calls{"stop Fax", "stop LPDSVC", "stop Spooler", "start Spooler", "start LPDSVC", "start Fax"}},
         {"no service manager", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS, false, ERROR_SUCCESS,
          ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, Calls{}},
+        {"a spooler that stopped by itself before the stop", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS, false,
+         ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SUCCESS, all, true},
+        {"a dependant someone else started first", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS, false,
+         ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SUCCESS, all, false, ERROR_SUCCESS, ERROR_SERVICE_ALREADY_RUNNING},
+        {"two dependants that will not start: the first one's error", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS,
+         false, ERROR_SUCCESS, ERROR_SUCCESS, 1058, all, false, 1058, 1068},
+        {"a wait hint near 2^32 waits past a second", SERVICE_RUNNING, SERVICE_RUNNING, ERROR_SUCCESS, false,
+         ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SUCCESS, all, false, ERROR_SUCCESS, ERROR_SUCCESS, 1500, 0xFFFFFFFFu},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
@@ -623,6 +679,11 @@ TEST_F(Checker, TheSpoolerRestartsWithItsDependants)
         g_services.services["Fax"].staysStopPending = row.faxStaysStopPending;
         g_services.services["LPDSVC"].state = row.lpd;
         g_services.services["LPDSVC"].stopFailure = row.lpdStopFailure;
+        spooler.stopsByItself = row.spoolerStopsByItself;
+        g_services.services["LPDSVC"].startFailure = row.lpdStartFailure;
+        g_services.services["Fax"].startFailure = row.faxStartFailure;
+        g_services.services["Fax"].stopTakes = row.faxStopTakes;
+        g_services.services["Fax"].waitHint = row.faxWaitHint;
 
         EXPECT_EQ(row.result, RestartSpooler("\\\\PRN1"));
 
@@ -658,6 +719,12 @@ TEST_F(Checker, RepairsCounted)
         EXPECT_EQ(run.count, g_console.err);
     }
     EXPECT_EQ(1, g_registry.writes);
+
+    // Rewritten, but the spooler not restarted: the run's exit code says so.
+    g_registry.hasOrder = false;
+    g_services.services["Spooler"].stopFailure = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+    EXPECT_EQ(kStale, RunChecker({"/F", "/R", "\\\\UP"}).verdict);
+    EXPECT_EQ(2, g_registry.writes);
 }
 
 // Under /F, /T gives up on a computer only before it is written to: one
@@ -733,6 +800,7 @@ TEST_F(Checker, TheArgumentsMakeAPlan)
         {{"/T", "3601"}, kPlanWrongArgument},
         {{"/T", "99999999999"}, kPlanWrongArgument},
         {{"/T", "soon"}, kPlanWrongArgument},
+        {{"/T", "30s"}, kPlanWrongArgument},
         {{"/T", "-5"}, kPlanWrongArgument},
         {{"/T", "1", "/T", "2"}, kPlanWrongArgument},
         {{"\\\\A", "@missing.txt"}, kPlanRefused},
@@ -787,6 +855,8 @@ TEST_F(Checker, AListFileNamesComputers)
         LONG readFailure = ERROR_SUCCESS;
         bool shortRead = false;
         DWORD sizeHigh = 0;
+        DWORD sizeLow = 0;  // not 0: the size the file claims
+        LONG sizeFailure = ERROR_SUCCESS;
     } rows[] = {
         {"ANSI, a Latin-1 letter",
          "Dr\xfc"
@@ -856,12 +926,26 @@ TEST_F(Checker, AListFileNamesComputers)
         {"over 4 GiB",
          "A\r\n",
          {},
-         "provider-order-check: list.txt: error 8: Not enough memory resources are available to process this "
-         "command.\r\n",
+         "provider-order-check: list.txt: error 223: The file size exceeds the limit allowed and cannot be saved.\r\n",
          true,
          ERROR_SUCCESS,
          false,
          1},
+        // The limit is what keeps size + 1 from wrapping.
+        {"64 MiB: taken, and read", "A\r\n", {}, "provider-order-check: list.txt: error 38\r\n", true, ERROR_SUCCESS,
+         false, 0, 64 * 1024 * 1024},
+        {"a byte over 64 MiB",
+         "A\r\n",
+         {},
+         "provider-order-check: list.txt: error 223: The file size exceeds the limit allowed and cannot be saved.\r\n",
+         true,
+         ERROR_SUCCESS,
+         false,
+         0,
+         64 * 1024 * 1024 + 1},
+        {"a size that cannot be read: its own error", "A\r\n", {},
+         "provider-order-check: list.txt: error 5: Access is denied.\r\n", true, ERROR_SUCCESS, false, 0, 0,
+         ERROR_ACCESS_DENIED},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
@@ -872,6 +956,8 @@ TEST_F(Checker, AListFileNamesComputers)
         g_files.readFailure = row.readFailure;
         g_files.shortRead = row.shortRead;
         g_files.sizeHigh = row.sizeHigh;
+        g_files.sizeLow = row.sizeLow;
+        g_files.sizeFailure = row.sizeFailure;
         ComputerList list = ComputerList();
 
         EXPECT_EQ(row.err.empty(), ReadComputerList("list.txt", &list));
