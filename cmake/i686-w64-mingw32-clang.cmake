@@ -22,17 +22,19 @@ if(MINGW_GXX)
     file(WRITE ${empty_source} "")
     execute_process(COMMAND ${MINGW_GXX} -E -v ${empty_source} OUTPUT_QUIET ERROR_VARIABLE gcc_verbose)
 
+    # What is found here is set for every configure, never only seeded into
+    # the cache (the *_INIT flags): a folder first configured before this
+    # gcc was installed would keep flags without it for good.
     get_filename_component(sysroot "${kernel32_library}/../.." REALPATH)
     get_filename_component(libgcc_dir "${libgcc}" DIRECTORY)
     set(CMAKE_SYSROOT ${sysroot})
-    string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -L${libgcc_dir}")
-    string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " -L${libgcc_dir}")
+    add_link_options(-L${libgcc_dir})
     string(REGEX MATCH "search starts here:\n(.*)End of search list" include_block "${gcc_verbose}")
     string(REGEX REPLACE "\n +" ";" include_dirs "${CMAKE_MATCH_1}")
     foreach(dir IN LISTS include_dirs)
         if(dir MATCHES "/c\\+\\+")
             get_filename_component(dir "${dir}" REALPATH)
-            string(APPEND CMAKE_CXX_FLAGS_INIT " -isystem ${dir}")
+            list(APPEND CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${dir})
         endif()
     endforeach()
 endif()
@@ -45,9 +47,10 @@ find_program(CMAKE_AR NAMES llvm-ar ${MINGW_TRIPLE}-ar HINTS ${clang_dir})
 find_program(CMAKE_RANLIB NAMES llvm-ranlib ${MINGW_TRIPLE}-ranlib HINTS ${clang_dir})
 find_program(CMAKE_RC_COMPILER NAMES llvm-windres ${MINGW_TRIPLE}-windres windres HINTS ${clang_dir})
 # llvm-windres preprocesses for its own default target unless told.
+# It finds <windows.h> in the mingw-w64 headers only when told where they are.
 set(CMAKE_RC_FLAGS_INIT "--target=pe-i386")
 if(CMAKE_SYSROOT)
-    string(APPEND CMAKE_RC_FLAGS_INIT " --preprocessor-arg=--sysroot=${CMAKE_SYSROOT}")
+    include_directories(SYSTEM $<$<COMPILE_LANGUAGE:RC>:${CMAKE_SYSROOT}/include>)
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/cross-find.cmake)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `make exe` on a machine that has only cmake, make, the cross toolchain and
 # coreutils: no Python, no Wine, no apt or dpkg. Runs a copy of the sources
-# with PATH holding links to just those tools.
+# with PATH holding links to just those tools. For clang, in a build folder
+# configured before the mingw-w64 gcc was there.
 #
 #   bare_build.sh SOURCE_DIR WORK_DIR PRESET
 set -euo pipefail
@@ -14,13 +15,22 @@ for tool in bash sh cmake make basename cat cp cut dirname env head id ln ls mkd
     touch tr uname; do
     link "$tool"
 done
+"$(dirname "$0")/copy_sources.sh" "$source_dir" "$work/src"
+
+# The clang build takes the mingw-w64 gcc's libraries. Its folder, once
+# configured before that gcc was installed (an install that failed midway,
+# or the preset typed first), must build once it is: what the toolchain
+# file finds is found again at every configure.
+if [ "$preset" = win32-clang ]; then
+    link clang++
+    link ld.lld
+    (cd "$work/src" && env -i HOME="$work" PATH="$work/tools" cmake --preset "$preset") >"$work/before-gcc.log" 2>&1 ||
+        true
+fi
 compiler=$(command -v i686-w64-mingw32-g++)
 for tool in "$(dirname "$compiler")"/i686-w64-mingw32-*; do
     link "$(basename "$tool")"
 done
-[ "$preset" = win32-clang ] && link clang++ && link ld.lld
-
-"$(dirname "$0")/copy_sources.sh" "$source_dir" "$work/src"
 for absent in python3 python wine apt-get dpkg; do
     if PATH="$work/tools" command -v "$absent"; then
         echo "$absent should be out of reach" >&2
