@@ -9,6 +9,8 @@ namespace {
 
 // A DNS name's longest; NetBIOS names are shorter.
 const size_t kComputerNameLimit = 255;
+// A control character, like those below the blank.
+const BYTE kDelete = 0x7F;
 // Refused in computer names; a backslash would make a path of it.
 const char kNotInComputerNames[] = "\\/:*?\"<>| ";
 
@@ -41,36 +43,6 @@ LONG WideToAnsi(const WCHAR *wide, int units, char **text, DWORD *length)
     if (size > 0)
         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, *text, size, NULL, NULL);
     *length = static_cast<DWORD>(size);
-    return ERROR_SUCCESS;
-}
-
-// A file's bytes as text in the ANSI code page, in a block with room for a
-// NUL after it. Without a byte-order mark, bytes that are valid UTF-8 are
-// taken as UTF-8 (ASCII reads the same either way), others as ANSI.
-LONG DecodeList(const BYTE *bytes, DWORD size, char **text, DWORD *length)
-{
-    if (StartsWith(bytes, size, kUtf16LittleEndianMark, sizeof kUtf16LittleEndianMark))
-        return WideToAnsi(reinterpret_cast<const WCHAR *>(bytes + 2), static_cast<int>((size - 2) / 2), text, length);
-    const bool marked = StartsWith(bytes, size, kUtf8Mark, sizeof kUtf8Mark);
-    const char *const utf8 = reinterpret_cast<const char *>(bytes) + (marked ? sizeof kUtf8Mark : 0);
-    const int utf8Size = static_cast<int>(size - (marked ? sizeof kUtf8Mark : 0));
-    const DWORD strict = marked ? 0 : MB_ERR_INVALID_CHARS;
-    const int units = utf8Size > 0 ? MultiByteToWideChar(CP_UTF8, strict, utf8, utf8Size, NULL, 0) : 0;
-    if (units > 0 || marked) {
-        WCHAR *const wide = static_cast<WCHAR *>(malloc(static_cast<size_t>(units) * sizeof(WCHAR) + 1));
-        if (wide == NULL)
-            return ERROR_NOT_ENOUGH_MEMORY;
-        if (units > 0)
-            MultiByteToWideChar(CP_UTF8, strict, utf8, utf8Size, wide, units);
-        const LONG result = WideToAnsi(wide, units, text, length);
-        free(wide);
-        return result;
-    }
-    *text = static_cast<char *>(malloc(size + 1));
-    if (*text == NULL)
-        return ERROR_NOT_ENOUGH_MEMORY;
-    memcpy(*text, bytes, size);
-    *length = size;
     return ERROR_SUCCESS;
 }
 
@@ -148,6 +120,33 @@ bool AddListed(char *text, DWORD length, ComputerList *list, Phrase *message)
 
 }  // namespace
 
+LONG DecodeList(const BYTE *bytes, DWORD size, char **text, DWORD *length)
+{
+    if (StartsWith(bytes, size, kUtf16LittleEndianMark, sizeof kUtf16LittleEndianMark))
+        return WideToAnsi(reinterpret_cast<const WCHAR *>(bytes + 2), static_cast<int>((size - 2) / 2), text, length);
+    const bool marked = StartsWith(bytes, size, kUtf8Mark, sizeof kUtf8Mark);
+    const char *const utf8 = reinterpret_cast<const char *>(bytes) + (marked ? sizeof kUtf8Mark : 0);
+    const int utf8Size = static_cast<int>(size - (marked ? sizeof kUtf8Mark : 0));
+    const DWORD strict = marked ? 0 : MB_ERR_INVALID_CHARS;
+    const int units = utf8Size > 0 ? MultiByteToWideChar(CP_UTF8, strict, utf8, utf8Size, NULL, 0) : 0;
+    if (units > 0 || marked) {
+        WCHAR *const wide = static_cast<WCHAR *>(malloc(static_cast<size_t>(units) * sizeof(WCHAR) + 1));
+        if (wide == NULL)
+            return ERROR_NOT_ENOUGH_MEMORY;
+        if (units > 0)
+            MultiByteToWideChar(CP_UTF8, strict, utf8, utf8Size, wide, units);
+        const LONG result = WideToAnsi(wide, units, text, length);
+        free(wide);
+        return result;
+    }
+    *text = static_cast<char *>(malloc(size + 1));
+    if (*text == NULL)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    memcpy(*text, bytes, size);
+    *length = size;
+    return ERROR_SUCCESS;
+}
+
 bool IsComputerName(const char *name, size_t length)
 {
     if (length == 0 || length > kComputerNameLimit)
@@ -158,7 +157,7 @@ bool IsComputerName(const char *name, size_t length)
         // A double-byte letter's trail byte may be a backslash's: no path.
         if (IsDBCSLeadByte(character) && at + 1 < end)
             ++at;
-        else if (character < ' ' || strchr(kNotInComputerNames, character) != NULL)
+        else if (character < ' ' || character == kDelete || strchr(kNotInComputerNames, character) != NULL)
             return false;
     }
     return true;

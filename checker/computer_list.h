@@ -21,6 +21,12 @@ bool IsComputerArgument(const char *argument);
 // Adds "\\" and the length bytes at name; false when memory runs out.
 bool AddComputer(ComputerList *list, const char *name, size_t length);
 
+// A list file's bytes, size of them, as text in the ANSI code page, as the
+// registry's 8-bit calls take names: UTF-16LE after its byte-order mark,
+// UTF-8 after its mark or where the bytes are valid UTF-8, else ANSI as
+// they are. *text is malloc's, with room for a NUL after *length bytes.
+LONG DecodeList(const BYTE *bytes, DWORD size, char **text, DWORD *length);
+
 // Adds the computers the file at path lists, one a line, with or without
 // the leading "\\", blanks and tabs around them and empty lines ignored,
 // CRLF or LF. The file may be ANSI, UTF-8 with or without a byte-order

@@ -998,6 +998,7 @@ TEST_F(Checker, AComputerIsTwoBackslashesAndAName)
         {"\\\\PRN1/share", false},
         {"\\\\PRN 1", false},
         {"\\\\PRN\t1", false},
+        {"\\\\PRN\x7f", false},
         {"\\\\PRN1:445", false},
         {"\\\\*", false},
         {"\\\\PRN?", false},
