@@ -25,7 +25,7 @@ void __set_app_type(int type);
 namespace {
 
 const char kUsageText[] =
-    "usage: provider-order-check [\\\\COMPUTER | @FILE ...] [/FO CSV [/NH]] [/T SECONDS] [/F [/R]]\r\n"
+    "usage: provider-order-check [\\\\COMPUTER | @FILE ...] [/FO CSV [/NH]] [/T SECONDS] [/F [/R]] [/RR]\r\n"
     "Says whether Order names each print provider subkey once, in any order, here\r\n"
     "or on each computer named; @FILE lists computers, one a line. Up to 32 are\r\n"
     "checked at once, each named after the first word: \"stale: \\\\PRN1: ...\".\r\n"
@@ -35,7 +35,9 @@ const char kUsageText[] =
     "not answered in SECONDS (1-3600) is unreadable. Without /F nothing is changed.\r\n"
     "/F: a stale Order is rewritten, the providers it names first, in its order,\r\n"
     "then read back: \"repaired\", 0.\r\n"
-    "/R: where it was, the spooler is restarted to load it.\r\n";
+    "/R: where it was, the spooler is restarted to load it. /RR: a computer that\r\n"
+    "refuses the connection has its Remote Registry started for the check and\r\n"
+    "put back as it was found (a disabled one set to manual, then disabled again).\r\n";
 
 // Runtime errors go to standard error, not to a message box.
 const int kConsoleApplication = 1;

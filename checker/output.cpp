@@ -30,6 +30,13 @@ void Add(Phrase *phrase, const char *text)
     phrase->text[phrase->length] = '\0';
 }
 
+void AddClause(Phrase *phrase, const char *clause)
+{
+    if (phrase->length != 0)
+        Add(phrase, phrase->text[phrase->length - 1] == '.' ? " " : "; ");
+    Add(phrase, clause);
+}
+
 // By hand: FormatMessageA, the one formatter imported here (user32's
 // wsprintfA is not, nor mingw's printf), would cost more code.
 void AddNumber(Phrase *phrase, DWORD value)

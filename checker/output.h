@@ -16,6 +16,9 @@ struct Phrase {
 void Clear(Phrase *phrase);
 void Add(Phrase *phrase, const char *text);
 void AddNumber(Phrase *phrase, DWORD value);
+// Adds a clause after what the phrase holds: after a full stop (a system
+// text's), a space; after anything else, a semicolon.
+void AddClause(Phrase *phrase, const char *clause);
 // "error N: the system's text for it"
 void AddError(Phrase *phrase, LONG code);
 

@@ -70,7 +70,10 @@ int TakeOption(const char *argument, const char *value, CheckPlan *plan, bool *h
         plan->timeLimit = Seconds(value);
         return 2;
     }
-    const DWORD action = IsWord(option, "F") ? kRepairOrder : IsWord(option, "R") ? kRestartSpooler : 0;
+    const DWORD action = IsWord(option, "F")    ? kRepairOrder
+                         : IsWord(option, "R")  ? kRestartSpooler
+                         : IsWord(option, "RR") ? kStartRemoteRegistry
+                                                : 0;
     if (action != 0 && !(plan->actions & action)) {
         plan->actions |= action;
         return 1;
@@ -104,7 +107,8 @@ PlanOutcome MakePlan(int argc, char **argv, CheckPlan *plan)
     }
     // As tasklist has it: the text has no header to leave out. And the
     // spooler is restarted only where Order was rewritten.
-    if ((headerless && plan->format != kCsvReport) || plan->actions == kRestartSpooler)
+    if ((headerless && plan->format != kCsvReport) ||
+        ((plan->actions & kRestartSpooler) && !(plan->actions & kRepairOrder)))
         return kPlanWrongArgument;
     plan->header = !headerless;
     return kPlanReady;

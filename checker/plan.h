@@ -13,7 +13,7 @@ struct CheckPlan {
     ReportFormat format;
     bool header;      // CSV: the header row first
     DWORD timeLimit;  // seconds a computer's check may take; 0: no limit
-    DWORD actions;    // CheckAction: /F, and /R with it
+    DWORD actions;    // CheckAction: /F, and /R with it; /RR
 };
 
 enum PlanOutcome {
@@ -24,7 +24,7 @@ enum PlanOutcome {
 };
 
 // Arguments, in any order: \\COMPUTER, @FILE, /FO CSV, /NH (with /FO CSV
-// only), /T SECONDS, /F, /R (with /F only). Options take / or -, in any
+// only), /T SECONDS, /F, /R (with /F only), /RR. Options take / or -, in any
 // letter case, each once.
 // Every argument is taken, and every list read, before anything is
 // checked.

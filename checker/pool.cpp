@@ -1,5 +1,6 @@
 #include "pool.h"
 
+#include "remote_registry.h"
 #include "report.h"
 
 #include <stdlib.h>
@@ -18,7 +19,7 @@ const DWORD kMillisecondsPerSecond = 1000;
 enum SlotState {
     kWaiting,    // no thread has taken it yet
     kRunning,    // started: the time it began is set
-    kWriting,    // a repair has begun: waited for, whatever /T says
+    kWriting,    // a change has begun (a service, Order): waited for, whatever /T says
     kDone,       // verdict and text set
     kAbandoned,  // given up on under /T; its thread writes nothing, and frees what it made
 };
@@ -28,8 +29,9 @@ struct Slot {
     volatile LONG state;
     DWORD started;  // GetTickCount when its check began
     Verdict verdict;
-    int word;    // its first word, as WordOf gives it
-    char *text;  // its lines; NULL when memory ran out
+    int word;          // its first word, as WordOf gives it
+    bool leftChanged;  // its Remote Registry not put back
+    char *text;        // its lines; NULL when memory ran out
     DWORD length;
 };
 
@@ -38,12 +40,13 @@ struct Slot {
 // returned.
 struct Pool {
     CheckPlan plan;  // a copy, its computers taken over
-    DWORD count;  // computers, this one counting as one
+    DWORD count;     // computers, this one counting as one
     Slot *slots;
     volatile LONG next;        // the next computer to take
     volatile LONG active;      // threads that will take another
     volatile LONG references;  // the caller's and each thread's
     HANDLE progress;           // auto-reset: a check began or ended
+    DWORD leftChanged;         // written so far whose Remote Registry was not put back
 };
 
 // Read with a full barrier: what the thread wrote before it is seen too.
@@ -68,12 +71,13 @@ const char *ComputerAt(const Pool *pool, DWORD index)
     return pool->plan.computers.count != 0 ? pool->plan.computers.names[index] : NULL;
 }
 
-// A repair may begin where its computer has not been given up on; from
-// then on it is not.
+// A change may begin where its computer has not been given up on; from
+// then on it is not, and later changes may follow.
 bool MayWrite(void *context)
 {
     Slot *const slot = static_cast<Slot *>(context);
-    return InterlockedCompareExchange(&slot->state, kWriting, kRunning) == kRunning;
+    const LONG state = InterlockedCompareExchange(&slot->state, kWriting, kRunning);
+    return state == kRunning || state == kWriting;
 }
 
 enum Taken { kChecked, kNoneLeft, kGivenUp };
@@ -81,6 +85,8 @@ enum Taken { kChecked, kNoneLeft, kGivenUp };
 // Takes the next computer, checks it, and leaves its lines in its slot.
 Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
 {
+    if (StopRequested())
+        return kNoneLeft;
     const DWORD index = static_cast<DWORD>(InterlockedIncrement(&pool->next) - 1);
     if (index >= pool->count)
         return kNoneLeft;
@@ -100,6 +106,7 @@ Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
         memcpy(text, report->text, report->length);
     slot->verdict = verdict;
     slot->word = WordOf(work->finding);
+    slot->leftChanged = work->finding.leftChanged;
     slot->text = text;
     slot->length = report->length;
     const LONG state = Read(&slot->state);
@@ -119,9 +126,12 @@ DWORD WINAPI Worker(void *context)
     Taken taken;
     while ((taken = CheckNext(pool, &work, &report)) == kChecked) {
     }
-    // One given up on was counted out when it was.
-    if (taken == kNoneLeft)
+    // One given up on was counted out when it was. One that leaves with
+    // computers not begun (a stop was asked for) tells the caller.
+    if (taken == kNoneLeft) {
         InterlockedDecrement(&pool->active);
+        SetEvent(pool->progress);
+    }
     Release(pool);
     return 0;
 }
@@ -166,7 +176,11 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
             break;
         DWORD wait = INFINITE;
         if (state == kWaiting && Read(&pool->active) == 0) {
-            CheckNext(pool, work, report);
+            // None taken: a stop was asked for, and the rest is not begun.
+            if (CheckNext(pool, work, report) == kNoneLeft) {
+                Add(&reason, "not checked: the run was stopped");
+                return WriteInstead(pool, index, reason, work, report);
+            }
             continue;
         }
         if (state == kRunning && limit != 0) {
@@ -193,14 +207,17 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
     }
     WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), slot->text, slot->length);
     free(slot->text);
+    if (slot->leftChanged)
+        ++pool->leftChanged;
     return slot->word;
 }
 
 // The words in the order the count gives them; "repaired" only under /F.
 const int kSummaryOrder[] = {kCurrent, kRepairedWord, kStale, kUntouched, kUnreadable};
 
-void WriteSummary(DWORD count, const DWORD *counts, bool repairs)
+void WriteSummary(DWORD count, const DWORD *counts, DWORD leftChanged, DWORD actions)
 {
+    const bool repairs = (actions & kRepairOrder) != 0;
     Phrase summary;
     Clear(&summary);
     AddNumber(&summary, count);
@@ -212,6 +229,10 @@ void WriteSummary(DWORD count, const DWORD *counts, bool repairs)
         AddNumber(&summary, counts[word]);
         Add(&summary, " ");
         Add(&summary, kVerdictWords[word]);
+    }
+    if (actions & kStartRemoteRegistry) {
+        Add(&summary, "; Remote Registry left changed on ");
+        AddNumber(&summary, leftChanged);
     }
     Add(&summary, "\r\n");
     WriteText(GetStdHandle(STD_ERROR_HANDLE), summary.text);
@@ -242,6 +263,9 @@ Verdict CheckAll(CheckPlan *plan)
     pool->slots = slots;
     pool->references = 1;
     pool->progress = progress;
+    const DWORD actions = pool->plan.actions;
+    if (actions & kStartRemoteRegistry)
+        WatchForStop();
     if (count > 1 || pool->plan.timeLimit != 0) {
         for (DWORD started = 0; started < count && started < kMostWorkers; ++started)
             StartWorker(pool);
@@ -261,8 +285,13 @@ Verdict CheckAll(CheckPlan *plan)
         if (verdict > highest)
             highest = verdict;
     }
+    // A service left changed needs hands, as a computer not reached does.
+    if (pool->leftChanged != 0)
+        highest = kUnreadable;
     if (count > 1)
-        WriteSummary(count, counts, (pool->plan.actions & kRepairOrder) != 0);
+        WriteSummary(count, counts, pool->leftChanged, actions);
+    if (actions & kStartRemoteRegistry)
+        StopWatching();
     Release(pool);
     return highest;
 }

@@ -1,5 +1,6 @@
 #include "verdict.h"
 
+#include "remote_registry.h"
 #include "spooler.h"
 
 #include <string.h>
@@ -94,13 +95,19 @@ LONG Rewrite(HKEY key, CheckWork *work)
                : kReadBackDiffers;
 }
 
+// Asked before anything on the computer is changed.
+bool MayChange(CheckWork *work)
+{
+    return work->mayWrite == NULL || work->mayWrite(work->mayWriteContext);
+}
+
 // A stale Order, with kRepairOrder: rewritten where the key was opened for
 // writing (refused: why it was not), and with kRestartSpooler loaded.
 Verdict Repair(const char *computer, HKEY key, LONG refused, DWORD actions, CheckWork *work)
 {
     Finding &finding = work->finding;
     // Given up on: whatever is said of it, it says nothing was written.
-    if (refused == ERROR_SUCCESS && work->mayWrite != NULL && !work->mayWrite(work->mayWriteContext))
+    if (refused == ERROR_SUCCESS && !MayChange(work))
         return kUnreadable;
     const LONG result = refused != ERROR_SUCCESS ? refused : Rewrite(key, work);
     Clear(&finding.reason);
@@ -182,6 +189,32 @@ Verdict Check(const char *computer, HKEY key, LONG refused, DWORD actions, Check
     return actions & kRepairOrder ? Repair(computer, key, refused, actions, work) : kStale;
 }
 
+// The providers key under root opened once, for the repair too where it
+// may be written, else for reading only, remembering why; checked, closed.
+Verdict CheckRoot(const char *computer, HKEY root, DWORD actions, CheckWork *work)
+{
+    HKEY key;
+    LONG refused = ERROR_SUCCESS;
+    LONG opened = ERROR_ACCESS_DENIED;
+    if (actions & kRepairOrder) {
+        opened = RegOpenKeyExA(root, kProvidersKeyPath, 0, kRepairAccess, &key);
+        refused = opened;
+    }
+    if (opened != ERROR_SUCCESS)
+        opened = RegOpenKeyExA(root, kProvidersKeyPath, 0, kReadAccess, &key);
+    if (opened != ERROR_SUCCESS) {
+        Phrase &reason = work->finding.reason;
+        Add(&reason, "HKLM\\");
+        Add(&reason, kProvidersKeyPath);
+        Add(&reason, ": ");
+        AddError(&reason, opened);
+        return kUnreadable;
+    }
+    const Verdict verdict = Check(computer, key, refused, actions, work);
+    RegCloseKey(key);
+    return verdict;
+}
+
 }  // namespace
 
 void ClearFinding(Finding *finding)
@@ -189,6 +222,7 @@ void ClearFinding(Finding *finding)
     Clear(&finding->reason);
     Clear(&finding->now);
     finding->repaired = false;
+    finding->leftChanged = false;
     finding->nowNames = NULL;
     finding->nowSize = 0;
     finding->afterNames = NULL;
@@ -199,40 +233,35 @@ Verdict CheckComputer(const char *computer, DWORD actions, CheckWork *work)
 {
     Finding &finding = work->finding;
     ClearFinding(&finding);
+    if (computer == NULL) {
+        finding.verdict = CheckRoot(NULL, HKEY_LOCAL_MACHINE, actions, work);
+        return finding.verdict;
+    }
 
+    HKEY root;
+    LONG connected = RegConnectRegistryA(computer, HKEY_LOCAL_MACHINE, &root);
+    Phrase &said = work->said;
+    Clear(&said);
+    RemoteRegistryVisit visit;
+    visit.manager = NULL;
+    if (connected != ERROR_SUCCESS && (actions & kStartRemoteRegistry) && MayChange(work) &&
+        StartRemoteRegistry(computer, &visit, &said) == ERROR_SUCCESS)
+        connected = RegConnectRegistryA(computer, HKEY_LOCAL_MACHINE, &root);
     Verdict verdict = kUnreadable;
-    HKEY root = HKEY_LOCAL_MACHINE;
-    if (computer != NULL) {
-        const LONG connected = RegConnectRegistryA(computer, HKEY_LOCAL_MACHINE, &root);
-        if (connected != ERROR_SUCCESS) {
-            Add(&finding.reason, "remote registry: ");
-            AddError(&finding.reason, connected);
-            finding.verdict = verdict;
-            return verdict;
-        }
-    }
-    // Opened once: for the repair too where it may be written, else for
-    // reading only, remembering why.
-    HKEY key;
-    LONG refused = ERROR_SUCCESS;
-    LONG opened = ERROR_ACCESS_DENIED;
-    if (actions & kRepairOrder) {
-        opened = RegOpenKeyExA(root, kProvidersKeyPath, 0, kRepairAccess, &key);
-        refused = opened;
-    }
-    if (opened != ERROR_SUCCESS)
-        opened = RegOpenKeyExA(root, kProvidersKeyPath, 0, kReadAccess, &key);
-    if (opened == ERROR_SUCCESS) {
-        verdict = Check(computer, key, refused, actions, work);
-        RegCloseKey(key);
-    } else {
-        Add(&finding.reason, "HKLM\\");
-        Add(&finding.reason, kProvidersKeyPath);
-        Add(&finding.reason, ": ");
-        AddError(&finding.reason, opened);
-    }
-    if (computer != NULL)
+    if (connected == ERROR_SUCCESS) {
+        verdict = CheckRoot(computer, root, actions, work);
         RegCloseKey(root);
+    } else {
+        Add(&finding.reason, "remote registry: ");
+        AddError(&finding.reason, connected);
+        // The very error of a computer that is off, or has no such name.
+        if (connected == ERROR_BAD_NETPATH && !(actions & kStartRemoteRegistry))
+            AddClause(&finding.reason, "It is off, unreachable, or its Remote Registry is stopped: /RR starts it");
+    }
+    if (visit.manager != NULL)
+        finding.leftChanged = !PutRemoteRegistryBack(&visit, &said);
+    if (said.length != 0)
+        AddClause(&finding.reason, said.text);
     finding.verdict = verdict;
     return verdict;
 }

@@ -22,8 +22,9 @@ const DWORD kOrderReadSize = 4096;
 
 // What a check does besides reading, with /F and /R.
 enum CheckAction {
-    kRepairOrder = 1,     // a stale Order rewritten, its order kept, and read back
-    kRestartSpooler = 2,  // where it was rewritten, the spooler restarted to load it
+    kRepairOrder = 1,          // a stale Order rewritten, its order kept, and read back
+    kRestartSpooler = 2,       // where it was rewritten, the spooler restarted to load it
+    kStartRemoteRegistry = 4,  // a computer that refuses the connection: its Remote Registry started for the check
 };
 
 // One computer's verdict, before it is put into words.
@@ -33,6 +34,9 @@ struct Finding {
     // Order was rewritten and reads back as written: "repaired", whatever
     // the exit code.
     bool repaired;
+    // Remote Registry, changed for the check, could not be put back as it
+    // was found (the reason says how it was left).
+    bool leftChanged;
     // The rest of the verdict line: "Order does not name every provider
     // subkey once", "no provider subkeys", "remote registry: error 53: ...".
     Phrase reason;
@@ -62,9 +66,12 @@ struct CheckWork {
     // repair's.
     char readBack[kProviderListSize];
     Finding finding;
-    // Asked once before anything is written: false where the caller has
-    // given up on the computer, and nothing may be; from true on, the
-    // caller waits for the repair, however long it takes. NULL: always true.
+    // What /RR did, before it joins the reason.
+    Phrase said;
+    // Asked before anything is changed (a service, Order): false where the
+    // caller has given up on the computer, and nothing may be; from true
+    // on, the caller waits for the check, however long it takes, and it
+    // stays true. NULL: always true.
     bool (*mayWrite)(void *context);
     void *mayWriteContext;
 };
@@ -76,7 +83,9 @@ void ClearFinding(Finding *finding);
 // computer's for NULL, else that computer's ("\\NAME"), through its
 // registry over the network, never this computer's in its place. With
 // kRepairOrder in actions, a stale Order is rewritten, and nothing else is
-// ever written; without, nothing is.
+// ever written; without, nothing is. With kStartRemoteRegistry, a computer
+// that refuses the connection has its Remote Registry started for the
+// check and put back as it was found.
 Verdict CheckComputer(const char *computer, DWORD actions, CheckWork *work);
 
 #endif

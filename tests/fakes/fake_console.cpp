@@ -145,6 +145,15 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
 
 // The system's texts as the message table holds them, each line ending in a
 // line break; FORMAT_MESSAGE_MAX_WIDTH_MASK turns each break into a space.
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add)
+{
+    if (add)
+        g_console.controlHandler = handler;
+    else if (g_console.controlHandler == handler)
+        g_console.controlHandler = NULL;
+    return 1;
+}
+
 static const std::map<DWORD, std::string> kSystemTexts = {
     {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
     {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},

@@ -166,6 +166,8 @@ LONG RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result)
     Record(std::string("RegConnectRegistryA ") + machineName);
     if (key != HKEY_LOCAL_MACHINE)
         return ERROR_INVALID_HANDLE;
+    if (g_registry.whileConnecting)
+        g_registry.whileConnecting(machineName);
     const auto delay = g_registry.connectDelays.find(machineName);
     if (delay != g_registry.connectDelays.end())
         std::this_thread::sleep_for(std::chrono::milliseconds(delay->second));
@@ -174,6 +176,11 @@ LONG RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result)
     const auto failure = g_registry.connectFailures.find(machineName);
     if (failure != g_registry.connectFailures.end())
         return failure->second;
+    if (g_registry.behindRemoteRegistry.count(machineName) != 0) {
+        const auto service = g_services.services.find("RemoteRegistry");
+        if (service == g_services.services.end() || service->second.state != SERVICE_RUNNING)
+            return ERROR_BAD_NETPATH;
+    }
     __atomic_add_fetch(&g_registry.keysOpen, 1, __ATOMIC_RELAXED);
     *result = kRemoteRoot;
     return ERROR_SUCCESS;

@@ -9,6 +9,7 @@
 #include "../common/multi_string.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -32,7 +33,11 @@ struct FakeRegistry {
     std::map<std::string, LONG> connectFailures;  // computer -> result; others connect
     std::map<std::string, int> connectDelays;     // computer -> milliseconds before it answers
     std::set<std::string> hangingComputers;       // answer only once the test lets them go
-    bool hasOrder = false;                        // the Order value, read by RegQueryValueExA
+    // Answer 53 while the computer's RemoteRegistry service is not running.
+    std::set<std::string> behindRemoteRegistry;
+    // Called as each connection is asked for, on the thread that asks.
+    std::function<void(const std::string &computer)> whileConnecting;
+    bool hasOrder = false;  // the Order value, read by RegQueryValueExA
     DWORD orderType = REG_MULTI_SZ;
     std::string order;
     LONG queryResult = ERROR_SUCCESS;
@@ -67,6 +72,7 @@ struct FakeConsole {
     bool conversionsFail = false;  // MultiByteToWideChar answers 0
     std::string out;               // the bytes written to standard output
     std::string err;
+    PHANDLER_ROUTINE controlHandler = NULL;  // as SetConsoleCtrlHandler left it
 };
 
 // List files by path; anything else cannot be opened.
@@ -84,20 +90,22 @@ struct FakeFiles {
 // A computer's services, as the Service Control Manager shows them.
 struct FakeService {
     DWORD state = SERVICE_RUNNING;
-    std::vector<std::string> dependants;  // as EnumDependentServicesA lists them: the last to start first
-    LONG stopFailure = ERROR_SUCCESS;     // ControlService's answer
-    bool staysStopPending = false;        // takes the stop, and never gets there
-    int stopTakes = 0;                    // milliseconds stop pending, its check point never moving
-    DWORD waitHint = 0;                   // what its status says while pending
-    bool stopsByItself = false;           // stopped when asked to stop: not active
+    std::vector<std::string> dependants;     // as EnumDependentServicesA lists them: the last to start first
+    LONG stopFailure = ERROR_SUCCESS;        // ControlService's answer
+    bool staysStopPending = false;           // takes the stop, and never gets there
+    int stopTakes = 0;                       // milliseconds stop pending, its check point never moving
+    DWORD waitHint = 0;                      // what its status says while pending
+    bool stopsByItself = false;              // stopped when asked to stop: not active
+    DWORD startType = SERVICE_DEMAND_START;  // a disabled one refuses to start
+    int changesAllowed = -1;                 // configuration changes that work; then access denied
     std::chrono::steady_clock::time_point stoppedAt;
-    LONG startFailure = ERROR_SUCCESS;    // StartServiceA's answer
+    LONG startFailure = ERROR_SUCCESS;  // StartServiceA's answer
 };
 
 struct FakeServices {
     LONG managerResult = ERROR_SUCCESS;  // of OpenSCManagerA
     std::map<std::string, FakeService> services;
-    std::vector<std::string> calls;  // "OpenSCManagerA \\NAME", "stop Fax", "start Spooler"
+    std::vector<std::string> calls;  // "OpenSCManagerA \\NAME", "stop Fax", "start Spooler", "config X 3"
     int handlesOpen = 0;
 };
 

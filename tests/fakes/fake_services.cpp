@@ -122,9 +122,46 @@ BOOL StartServiceA(SC_HANDLE handle, DWORD, LPCSTR *)
     g_services.calls.push_back("start " + service->name);
     if (fake.startFailure != ERROR_SUCCESS)
         return Fail(fake.startFailure);
+    if (fake.startType == SERVICE_DISABLED)
+        return Fail(ERROR_SERVICE_DISABLED);
     if (Active(fake))
         return Fail(ERROR_SERVICE_ALREADY_RUNNING);
     fake.state = SERVICE_RUNNING;
+    return 1;
+}
+
+BOOL QueryServiceConfigA(SC_HANDLE handle, QUERY_SERVICE_CONFIGA *config, DWORD size, LPDWORD needed)
+{
+    ServiceHandle *const service = Service(handle);
+    if (!(service->access & SERVICE_QUERY_CONFIG))
+        return Fail(ERROR_ACCESS_DENIED);
+    *needed = sizeof *config;
+    if (size < sizeof *config)
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    *config = QUERY_SERVICE_CONFIGA();
+    config->dwStartType = g_services.services[service->name].startType;
+    return 1;
+}
+
+BOOL ChangeServiceConfigA(SC_HANDLE handle, DWORD serviceType, DWORD startType, DWORD errorControl,
+                          LPCSTR binaryPathName, LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies,
+                          LPCSTR serviceStartName, LPCSTR password, LPCSTR displayName)
+{
+    ServiceHandle *const service = Service(handle);
+    FakeService &fake = g_services.services[service->name];
+    if (!(service->access & SERVICE_CHANGE_CONFIG))
+        return Fail(ERROR_ACCESS_DENIED);
+    // Only the start type is ever asked to change.
+    if (serviceType != SERVICE_NO_CHANGE || errorControl != SERVICE_NO_CHANGE || binaryPathName != NULL ||
+        loadOrderGroup != NULL || tagId != NULL || dependencies != NULL || serviceStartName != NULL ||
+        password != NULL || displayName != NULL)
+        return Fail(ERROR_INVALID_PARAMETER);
+    g_services.calls.push_back("config " + service->name + " " + std::to_string(startType));
+    if (fake.changesAllowed == 0)
+        return Fail(ERROR_ACCESS_DENIED);
+    if (fake.changesAllowed > 0)
+        --fake.changesAllowed;
+    fake.startType = startType;
     return 1;
 }
 

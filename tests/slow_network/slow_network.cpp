@@ -3,7 +3,10 @@
 // it starts (with_slow_network.exe), it patches the checker's own import of
 // that call so that a computer named "slow-..." answers 53, the network path
 // not found, only after SLOW_NETWORK_MS milliseconds (2000 unless set), and
-// one named "hang-..." never answers. Every other name goes to Wine's own.
+// one named "hang-..." never answers. One named "rr-..." is a computer
+// whose Remote Registry is this prefix's RemoteRegistry service (the tests'
+// stand-in): 53 while it does not run, this prefix's registry while it
+// does. Every other name goes to Wine's own.
 #include <windows.h>
 
 #include <stdlib.h>
@@ -23,8 +26,24 @@ bool Named(const char *computer, const char *prefix)
     return _strnicmp(computer, prefix, strlen(prefix)) == 0;
 }
 
+bool RemoteRegistryRuns()
+{
+    SERVICE_STATUS status = {};
+    const SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    const SC_HANDLE service = manager != NULL ? OpenServiceA(manager, "RemoteRegistry", SERVICE_QUERY_STATUS) : NULL;
+    const bool runs =
+        service != NULL && QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING;
+    if (service != NULL)
+        CloseServiceHandle(service);
+    if (manager != NULL)
+        CloseServiceHandle(manager);
+    return runs;
+}
+
 LONG WINAPI SlowConnect(LPCSTR machineName, HKEY key, PHKEY result)
 {
+    if (machineName != NULL && Named(machineName, "rr-"))
+        return RemoteRegistryRuns() ? g_connect(NULL, key, result) : ERROR_BAD_NETPATH;
     if (machineName != NULL && Named(machineName, "hang-"))
         Sleep(INFINITE);
     if (machineName != NULL && Named(machineName, "slow-")) {

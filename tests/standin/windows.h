@@ -53,6 +53,18 @@ struct SERVICE_STATUS {
     DWORD dwWaitHint;
 };
 
+struct QUERY_SERVICE_CONFIGA {
+    DWORD dwServiceType;
+    DWORD dwStartType;
+    DWORD dwErrorControl;
+    LPSTR lpBinaryPathName;
+    LPSTR lpLoadOrderGroup;
+    DWORD dwTagId;
+    LPSTR lpDependencies;
+    LPSTR lpServiceStartName;
+    LPSTR lpDisplayName;
+};
+
 struct ENUM_SERVICE_STATUSA {
     LPSTR lpServiceName;
     LPSTR lpDisplayName;
@@ -74,6 +86,7 @@ struct MSG {
 };
 
 typedef DWORD(WINAPI *LPTHREAD_START_ROUTINE)(void *parameter);
+typedef BOOL(WINAPI *PHANDLER_ROUTINE)(DWORD controlType);
 
 #define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u)))
 #define MAX_PATH 260
@@ -99,6 +112,8 @@ const LONG ERROR_SERVICE_ALREADY_RUNNING = 1056;
 const LONG ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 const LONG ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
 const LONG ERROR_SERVICE_NOT_ACTIVE = 1062;
+const LONG ERROR_SERVICE_DISABLED = 1058;
+const LONG ERROR_OPERATION_ABORTED = 995;
 const LONG ERROR_FILE_TOO_LARGE = 223;
 const LONG ERROR_MORE_DATA = 234;
 const LONG ERROR_NO_MORE_ITEMS = 259;
@@ -131,6 +146,8 @@ const DWORD WAIT_TIMEOUT = 258;
 const DWORD STACK_SIZE_PARAM_IS_A_RESERVATION = 0x00010000;
 
 const DWORD SC_MANAGER_CONNECT = 0x0001;
+const DWORD SERVICE_QUERY_CONFIG = 0x0001;
+const DWORD SERVICE_CHANGE_CONFIG = 0x0002;
 const DWORD SERVICE_QUERY_STATUS = 0x0004;
 const DWORD SERVICE_ENUMERATE_DEPENDENTS = 0x0008;
 const DWORD SERVICE_START = 0x0010;
@@ -141,6 +158,12 @@ const DWORD SERVICE_STOPPED = 0x00000001;
 const DWORD SERVICE_START_PENDING = 0x00000002;
 const DWORD SERVICE_STOP_PENDING = 0x00000003;
 const DWORD SERVICE_RUNNING = 0x00000004;
+const DWORD SERVICE_NO_CHANGE = 0xFFFFFFFFu;
+const DWORD SERVICE_AUTO_START = 0x00000002;
+const DWORD SERVICE_DEMAND_START = 0x00000003;
+const DWORD SERVICE_DISABLED = 0x00000004;
+const DWORD CTRL_C_EVENT = 0;
+const DWORD CTRL_CLOSE_EVENT = 2;
 
 const UINT MB_OK = 0x0000;
 const UINT WM_USER = 0x0400;
@@ -190,6 +213,11 @@ BOOL CloseServiceHandle(SC_HANDLE service);
 BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS *status);
 BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS *status);
 BOOL StartServiceA(SC_HANDLE service, DWORD argumentCount, LPCSTR *arguments);
+BOOL QueryServiceConfigA(SC_HANDLE service, QUERY_SERVICE_CONFIGA *config, DWORD size, LPDWORD needed);
+BOOL ChangeServiceConfigA(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                          LPCSTR binaryPathName, LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies,
+                          LPCSTR serviceStartName, LPCSTR password, LPCSTR displayName);
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
 BOOL EnumDependentServicesA(SC_HANDLE service, DWORD state, ENUM_SERVICE_STATUSA *services, DWORD size, LPDWORD needed,
                             LPDWORD returned);
 

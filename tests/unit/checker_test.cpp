@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -107,7 +108,8 @@ TEST_F(Checker, EachVerdictAndItsText)
          "current: Order lists every provider subkey, in an order provider-order.exe would change\r\n"
          "  LanMan Print Services\r\n  internet print provider\r\n"},
         {"a name twice", NULL, ab, "B\0A\0b\0\0", 7, kStale,
-         "stale: Order does not name every provider subkey once\r\nnow:\r\n  B\r\n  A\r\n  b\r\nafter:\r\n  B\r\n  A\r\n"},
+         "stale: Order does not name every provider subkey once\r\nnow:\r\n  B\r\n  A\r\n  b\r\nafter:\r\n  B\r\n  "
+         "A\r\n"},
         {"names after an empty string are none", NULL, ab, "B\0\0A\0\0", 6, kStale,
          "stale: Order does not name every provider subkey once\r\nnow:\r\n  B\r\nafter:\r\n  B\r\n  A\r\n"},
         {"no empty string at its end", NULL, ab, "B\0A\0", 4, kStale,
@@ -115,7 +117,8 @@ TEST_F(Checker, EachVerdictAndItsText)
         {"the same first name and size", NULL, ab, "A\0C\0\0", 5, kStale,
          "stale: Order does not name every provider subkey once\r\nnow:\r\n  A\r\n  C\r\nafter:\r\n  A\r\n  B\r\n"},
         {"the right size, its last byte no NUL", NULL, ab, "A\0B\0x", 5, kStale,
-         "stale: Order does not name every provider subkey once\r\nnow:\r\n  A\r\n  B\r\n  x\r\nafter:\r\n  A\r\n  B\r\n"},
+         "stale: Order does not name every provider subkey once\r\nnow:\r\n  A\r\n  B\r\n  x\r\nafter:\r\n  A\r\n  "
+         "B\r\n"},
         {"without its final NUL", NULL, ab, "A\0B", 3, kStale,
          "stale: Order does not name every provider subkey once\r\nnow:\r\n  A\r\n  B\r\nafter:\r\n  A\r\n  B\r\n"},
         {"absent", NULL, ab, NULL, 0, kStale,
@@ -157,7 +160,8 @@ TEST_F(Checker, EachVerdictAndItsText)
          "A\0\0",
          3,
          kStale,
-         "stale: Order does not name every provider subkey once\r\nnow: error 5: Access is denied.\r\nafter:\r\n  A\r\n",
+         "stale: Order does not name every provider subkey once\r\nnow: error 5: Access is denied.\r\nafter:\r\n  "
+         "A\r\n",
          REG_MULTI_SZ,
          kTheRead,
          ERROR_ACCESS_DENIED},
@@ -251,7 +255,8 @@ TEST_F(Checker, EachVerdictAsACsvRow)
          {"Fax, \"new\"", "B"},
          "Old\0\0",
          5,
-         "\"PRN1\",\"stale\",\"1\",\"Order does not name every provider subkey once\",\"Old\",\"Fax, \"\"new\"\"\nB\"\r\n"},
+         "\"PRN1\",\"stale\",\"1\",\"Order does not name every provider subkey once\",\"Old\",\"Fax, "
+         "\"\"new\"\"\nB\"\r\n"},
         {"stale, absent",
          "\\\\PRN1",
          {"A"},
@@ -286,7 +291,8 @@ TEST_F(Checker, EachVerdictAsACsvRow)
          {"A"},
          NULL,
          0,
-         "\"DOWN\",\"unreadable\",\"3\",\"remote registry: error 53: The network path was not found.\",\"\",\"\"\r\n",
+         "\"DOWN\",\"unreadable\",\"3\",\"remote registry: error 53: The network path was not found. It is off, "
+         "unreachable, or its Remote Registry is stopped: /RR starts it\",\"\",\"\"\r\n",
          ERROR_BAD_NETPATH},
     };
     for (const auto &row : rows) {
@@ -362,13 +368,15 @@ TEST_F(Checker, OneAtATimeWithoutThreads)
          {"\\\\DOWN"},
          false,
          kUnreadable,
-         "unreadable: \\\\DOWN: remote registry: error 53: The network path was not found.\r\n",
+         "unreadable: \\\\DOWN: remote registry: error 53: The network path was not found. It is off, unreachable, or "
+         "its Remote Registry is stopped: /RR starts it\r\n",
          ""},
         {"no thread starts",
          {"\\\\DOWN", "\\\\UP"},
          true,
          kUnreadable,
-         "unreadable: \\\\DOWN: remote registry: error 53: The network path was not found.\r\n"
+         "unreadable: \\\\DOWN: remote registry: error 53: The network path was not found. It is off, unreachable, or "
+         "its Remote Registry is stopped: /RR starts it\r\n"
          "stale: \\\\UP: Order does not name every provider subkey once\r\nnow: absent\r\nafter:\r\n  A\r\n",
          "2 computers: 0 current, 1 stale, 0 untouched, 1 unreadable\r\n"},
     };
@@ -745,11 +753,225 @@ TEST_F(Checker, ARepairIsNeverGivenUpOn)
     EXPECT_EQ(1, g_registry.writes);
 }
 
+enum RemoteRegistryAs { kNoService, kDisabled, kManual, kRunning };
+
+// /RR: a computer that refuses the connection has its Remote Registry
+// started for the check (a disabled one set to manual first) and put back
+// exactly as found; one that answers, or whose service runs, is not
+// touched. What could not be put back is said, and the run cannot end 0.
+TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
+{
+    typedef std::vector<std::string> Calls;
+    const std::string netpath = "remote registry: error 53: The network path was not found. ";
+    const std::string open = "OpenSCManagerA \\\\RR1";
+    const Calls enabled = {open, "config RemoteRegistry 3", "start RemoteRegistry", "stop RemoteRegistry",
+                           "config RemoteRegistry 4"};
+    const struct {
+        const char *what;
+        RemoteRegistryAs service;
+        bool behind;  // false: it refuses whatever runs
+        std::vector<std::string> arguments;
+        Verdict verdict;
+        std::string out;
+        Calls calls;
+        DWORD endsAs = SERVICE_DISABLED;
+        int changesAllowed = -1;
+        LONG startFailure = ERROR_SUCCESS;
+        LONG stopFailure = ERROR_SUCCESS;
+        LONG managerResult = ERROR_SUCCESS;
+    } rows[] = {
+        {"disabled: enabled, started, repaired, stopped, disabled again",
+         kDisabled,
+         true,
+         {"/RR", "/F", "\\\\RR1"},
+         kCurrent,
+         "repaired: \\\\RR1: Order rewritten; Remote Registry started for the check, then stopped and disabled "
+         "again\r\nwas: absent\r\nafter:\r\n  A\r\n",
+         enabled},
+        {"manual: its start type never touched",
+         kManual,
+         true,
+         {"/RR", "\\\\RR1"},
+         kStale,
+         "stale: \\\\RR1: Order does not name every provider subkey once; Remote Registry started for the check, then "
+         "stopped again\r\nnow: absent\r\nafter:\r\n  A\r\n",
+         {open, "start RemoteRegistry", "stop RemoteRegistry"},
+         SERVICE_DEMAND_START},
+        {"running: nothing touched",
+         kRunning,
+         false,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: " + netpath + "Remote Registry runs there: the network refuses the connection\r\n",
+         {open},
+         SERVICE_DEMAND_START},
+        {"answers at once: no service call",
+         kDisabled,
+         false,
+         {"/RR", "\\\\UP"},
+         kStale,
+         "stale: \\\\UP: Order does not name every provider subkey once\r\nnow: absent\r\nafter:\r\n  A\r\n",
+         {}},
+        {"no such service",
+         kNoService,
+         false,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: " + netpath + "Remote Registry could not be started: error 1060\r\n",
+         {open}},
+        {"no service manager either",
+         kDisabled,
+         true,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: " + netpath +
+             "Its service manager did not answer either, so the computer was not reached: error 1722\r\n",
+         {open},
+         SERVICE_DISABLED,
+         -1,
+         ERROR_SUCCESS,
+         ERROR_SUCCESS,
+         1722},
+        {"disabled, and may not be changed",
+         kDisabled,
+         true,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: " + netpath +
+             "Remote Registry is disabled and could not be set to start: error 5: Access is denied.\r\n",
+         {open, "config RemoteRegistry 3"},
+         SERVICE_DISABLED,
+         0},
+        {"a start refused: its start type given back",
+         kDisabled,
+         true,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: " + netpath + "Remote Registry could not be started: error 5: Access is denied.\r\n",
+         enabled,
+         SERVICE_DISABLED,
+         -1,
+         ERROR_ACCESS_DENIED},
+        {"a stop that fails: said, and not 0",
+         kManual,
+         true,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "stale: \\\\RR1: Order does not name every provider subkey once; Remote Registry left running: error "
+         "1061\r\nnow: absent\r\nafter:\r\n  A\r\n",
+         {open, "start RemoteRegistry", "stop RemoteRegistry"},
+         SERVICE_DEMAND_START,
+         -1,
+         ERROR_SUCCESS,
+         ERROR_SERVICE_CANNOT_ACCEPT_CTRL},
+        {"its start type not given back: said, and not 0",
+         kDisabled,
+         true,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "stale: \\\\RR1: Order does not name every provider subkey once; Remote Registry left able to start, not "
+         "disabled: error 5: Access is denied.\r\nnow: absent\r\nafter:\r\n  A\r\n",
+         enabled,
+         SERVICE_DEMAND_START,
+         1},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        g_registry.subkeys = {"A"};
+        if (row.behind)
+            g_registry.behindRemoteRegistry.insert("\\\\RR1");
+        else
+            g_registry.connectFailures["\\\\RR1"] = ERROR_BAD_NETPATH;
+        g_services.managerResult = row.managerResult;
+        if (row.service != kNoService) {
+            FakeService &service = g_services.services["RemoteRegistry"];
+            service.state = row.service == kRunning ? SERVICE_RUNNING : SERVICE_STOPPED;
+            service.startType = row.service == kDisabled ? SERVICE_DISABLED : SERVICE_DEMAND_START;
+            service.changesAllowed = row.changesAllowed;
+            service.startFailure = row.startFailure;
+            service.stopFailure = row.stopFailure;
+        }
+
+        EXPECT_EQ(row.verdict, RunChecker(row.arguments).verdict);
+
+        EXPECT_EQ(row.out, g_console.out);
+        EXPECT_EQ(row.calls, g_services.calls);
+        if (row.service != kNoService) {
+            const FakeService &service = g_services.services["RemoteRegistry"];
+            EXPECT_EQ(row.endsAs, service.startType);
+            EXPECT_EQ(row.service == kRunning || row.stopFailure != ERROR_SUCCESS ? SERVICE_RUNNING : SERVICE_STOPPED,
+                      service.state);
+        }
+        EXPECT_EQ(0, g_services.handlesOpen);
+        EXPECT_EQ(0, g_registry.keysOpen);
+    }
+
+    // Without /RR, not one service call; with several computers, the count.
+    ResetFakePlatform();
+    g_registry.subkeys = {"A"};
+    g_registry.behindRemoteRegistry.insert("\\\\RR1");
+    g_services.services["RemoteRegistry"].state = SERVICE_STOPPED;
+    EXPECT_EQ(kUnreadable, RunChecker({"\\\\RR1"}).verdict);
+    EXPECT_TRUE(g_services.calls.empty());
+    g_console = FakeConsole();
+    g_threads.createFails = true;
+    g_services.services["RemoteRegistry"].stopFailure = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+    EXPECT_EQ(kUnreadable, RunChecker({"/RR", "\\\\RR1", "\\\\UP"}).verdict);
+    EXPECT_EQ("2 computers: 0 current, 2 stale, 0 untouched, 0 unreadable; Remote Registry left changed on 1\r\n",
+              g_console.err);
+}
+
+// Ctrl+C while a computer's Remote Registry is changed: the handler lets
+// the process end only once it is put back, and no computer is begun
+// after it.
+TEST_F(Checker, CtrlCWaitsForRemoteRegistryToBePutBack)
+{
+    g_registry.subkeys = {"A"};
+    g_registry.behindRemoteRegistry.insert("\\\\RR1");
+    FakeService &service = g_services.services["RemoteRegistry"];
+    service.state = SERVICE_STOPPED;
+    service.startType = SERVICE_DISABLED;
+    g_registry.connectDelays["\\\\RR1"] = 100;
+    g_threads.createsBeforeFailing = 1;
+    std::thread control;
+    BOOL handled = TRUE;
+    DWORD stateWhenEnded = 0;
+    DWORD startTypeWhenEnded = 0;
+    // On the check's thread, once the service runs: Ctrl+C, from another.
+    g_registry.whileConnecting = [&](const std::string &computer) {
+        if (computer != "\\\\RR1" || service.state != SERVICE_RUNNING || control.joinable())
+            return;
+        const PHANDLER_ROUTINE handler = g_console.controlHandler;
+        control = std::thread([&, handler] {
+            handled = handler(CTRL_C_EVENT);
+            stateWhenEnded = service.state;
+            startTypeWhenEnded = service.startType;
+        });
+    };
+
+    EXPECT_EQ(kUnreadable, RunChecker({"/RR", "/T", "30", "\\\\RR1", "\\\\UP"}).verdict);
+    ASSERT_TRUE(control.joinable());
+    control.join();
+
+    EXPECT_FALSE(handled);
+    EXPECT_EQ(SERVICE_STOPPED, stateWhenEnded);
+    EXPECT_EQ(SERVICE_DISABLED, startTypeWhenEnded);
+    EXPECT_EQ("stale: \\\\RR1: Order does not name every provider subkey once; Remote Registry started for the check, "
+              "then stopped and disabled again\r\nnow: absent\r\nafter:\r\n  A\r\n"
+              "unreadable: \\\\UP: not checked: the run was stopped\r\n",
+              g_console.out);
+    EXPECT_EQ(0,
+              std::count(g_registry.workerCalls.begin(), g_registry.workerCalls.end(), "RegConnectRegistryA \\\\UP"));
+    EXPECT_EQ(NULL, g_console.controlHandler);
+}
+
 TEST_F(Checker, CsvWithItsHeaderOrWithout)
 {
     g_registry.subkeys = {"A"};
     const std::string header = "\"Computer\",\"Verdict\",\"Exit code\",\"Reason\",\"Order now\",\"Order after\"\r\n";
-    const std::string row = "\"THISPC\",\"stale\",\"1\",\"Order does not name every provider subkey once; now: absent\",\"\",\"A\"\r\n";
+    const std::string row =
+        "\"THISPC\",\"stale\",\"1\",\"Order does not name every provider subkey once; now: absent\",\"\",\"A\"\r\n";
     EXPECT_EQ(kStale, RunChecker({"/FO", "CSV"}).verdict);
     EXPECT_EQ(header + row, g_console.out);
     g_console = FakeConsole();
@@ -783,7 +1005,16 @@ TEST_F(Checker, TheArgumentsMakeAPlan)
         {{"/t", "1", "\\\\A"}, kPlanReady, {"\\\\A"}, kTextReport, true, 1},
         {{"/F"}, kPlanReady, {}, kTextReport, true, 0, kRepairOrder},
         {{"-r", "/f"}, kPlanReady, {}, kTextReport, true, 0, kRepairOrder | kRestartSpooler},
+        {{"-rr", "/F", "/r"},
+         kPlanReady,
+         {},
+         kTextReport,
+         true,
+         0,
+         kRepairOrder | kRestartSpooler | kStartRemoteRegistry},
         {{"/R"}, kPlanWrongArgument},
+        {{"/RR", "/R"}, kPlanWrongArgument},
+        {{"/RR", "/RR"}, kPlanWrongArgument},
         {{"/F", "/F"}, kPlanWrongArgument},
         {{"/? /?"}, kPlanWrongArgument},
         {{"/?", "\\\\A"}, kPlanWrongArgument},
@@ -932,8 +1163,15 @@ TEST_F(Checker, AListFileNamesComputers)
          false,
          1},
         // The limit is what keeps size + 1 from wrapping.
-        {"64 MiB: taken, and read", "A\r\n", {}, "provider-order-check: list.txt: error 38\r\n", true, ERROR_SUCCESS,
-         false, 0, 64 * 1024 * 1024},
+        {"64 MiB: taken, and read",
+         "A\r\n",
+         {},
+         "provider-order-check: list.txt: error 38\r\n",
+         true,
+         ERROR_SUCCESS,
+         false,
+         0,
+         64 * 1024 * 1024},
         {"a byte over 64 MiB",
          "A\r\n",
          {},
@@ -943,8 +1181,15 @@ TEST_F(Checker, AListFileNamesComputers)
          false,
          0,
          64 * 1024 * 1024 + 1},
-        {"a size that cannot be read: its own error", "A\r\n", {},
-         "provider-order-check: list.txt: error 5: Access is denied.\r\n", true, ERROR_SUCCESS, false, 0, 0,
+        {"a size that cannot be read: its own error",
+         "A\r\n",
+         {},
+         "provider-order-check: list.txt: error 5: Access is denied.\r\n",
+         true,
+         ERROR_SUCCESS,
+         false,
+         0,
+         0,
          ERROR_ACCESS_DENIED},
     };
     for (const auto &row : rows) {

@@ -4,7 +4,8 @@
 # call at all; with /F, one RegSetValueExA where Order is stale and none
 # where it is current, in the registry's order or Windows' own (a rewrite
 # of the same bytes would not show in the value), unreachable, or without
-# subkeys; and a service call only with /R where Order was rewritten.
+# subkeys; and a service call only with /R where Order was rewritten, or
+# with /RR where the connection was refused, never for one that answers.
 # Runs in the case's Wine prefix, with this computer's own name.
 #
 #   checker_writes.sh WINE CHECKER
@@ -22,6 +23,8 @@ failures=0
 # seeding | arguments | writing calls | service calls
 rows=(
     "stale||0|0"
+    "stale|\\\\no-such-computer|0|0"
+    "stale|/RR \\\\$own|0|0"
     "stale|/F /R \\\\no-such-computer|0|0"
     "stale|/F \\\\$own|1|0"
     "stale|/F /R \\\\$own|1|+"

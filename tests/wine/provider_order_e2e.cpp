@@ -312,9 +312,10 @@ std::string RegistrySnapshot()
 }
 
 enum CheckerStart {
-    kReadOnly,     // the registry must be byte for byte as it was
-    kSlowNetwork,  // that, and "slow-" computers answer late, "hang-" ones never
-    kMayWrite,     // /F
+    kReadOnly,             // the registry must be byte for byte as it was
+    kSlowNetwork,          // that, and "slow-" computers answer late, "hang-" ones never
+    kMayWrite,             // /F
+    kSlowNetworkMayWrite,  // /F through the stand-in for a slow network
 };
 
 // Runs the checker with standard output and error on pipes.
@@ -322,7 +323,7 @@ CheckerRun RunChecker(const std::string &tail = "", CheckerStart how = kReadOnly
 {
     CheckerRun run;
     const std::string folder = OwnFolder();
-    ProgramStart start = how == kSlowNetwork
+    ProgramStart start = how == kSlowNetwork || how == kSlowNetworkMayWrite
                              ? Beside("with_slow_network.exe", "\"" + folder + "slow_network.dll\" \"" + folder +
                                                                    "provider-order-check.exe\" " + tail)
                              : Beside("provider-order-check.exe", tail);
@@ -392,7 +393,7 @@ CheckerRun RunChecker(const std::string &tail = "", CheckerStart how = kReadOnly
     }
     CloseHandle(out.pipe);
     CloseHandle(err.pipe);
-    CHECK(how == kMayWrite || RegistrySnapshot() == before);
+    CHECK(how == kMayWrite || how == kSlowNetworkMayWrite || RegistrySnapshot() == before);
     return run;
 }
 
@@ -623,8 +624,9 @@ void CheckerVerdicts()
     SeedProviders(kRealisticProviders);
     SetOrder(MultiString(kRealisticProviders));
     CheckerRun run = RunChecker();
-    ExpectVerdict(run, 0, "current: Order lists every provider subkey, in an order provider-order.exe would change\r\n"
-                          "  LanMan Print Services\r\n  Internet Print Provider\r\n");
+    ExpectVerdict(run, 0,
+                  "current: Order lists every provider subkey, in an order provider-order.exe would change\r\n"
+                  "  LanMan Print Services\r\n  Internet Print Provider\r\n");
     run = RunChecker("/FO CSV /NH");
     CHECK(run.exitCode == 0);
     CHECK(Contains(run.out, "\",\"current\",\"0\",\"Order lists every provider subkey, in an order provider-order.exe "
@@ -748,7 +750,8 @@ void CheckerAgreesWithTheRepair()
         {kRealisticProviders, "Stale\0\0", 7},
         {kRealisticProviders, "LanMan Print Services\0Internet Print Provider\0\0", 47},
         {{"Vendor Port Monitor Provider", "LanMan Print Services", "Internet Print Provider"},
-         "Vendor Port Monitor Provider\0LanMan Print Services\0Internet Print Provider\0\0", 76},
+         "Vendor Port Monitor Provider\0LanMan Print Services\0Internet Print Provider\0\0",
+         76},
         {{"A", "B"}, "A\0B\0\0", 5},
         {{"A", "B"}, "b\0a\0\0", 5},
         {{"A", "B"}, "a\0B\0\0", 5},
@@ -961,7 +964,8 @@ void CheckerRepairs()
     } staleRows[] = {
         {vendorFirst, MultiString({"vendor provider", "Retired Provider", "LanMan Print Services"}), vendorFirst},
         {kRealisticProviders, MultiString({"LanMan Print Services", "LanMan Print Services"}), kRealisticProviders},
-        {vendorFirst, std::string("LanMan Print Services\0\0Vendor Provider\0\0", 40),
+        {vendorFirst,
+         std::string("LanMan Print Services\0\0Vendor Provider\0\0", 40),
          {"LanMan Print Services", "Internet Print Provider", "Vendor Provider"}},
         {kRealisticProviders, MultiString({"Stale"}), {}},
         {kRealisticProviders, std::string("LanMan Print Services\0", 22), {}, REG_SZ},
@@ -1039,6 +1043,102 @@ void CheckerRepairs()
     }
 }
 
+// The stand-in RemoteRegistry service's start type and state, or 0s where
+// it is not installed.
+struct ServiceAsFound {
+    DWORD startType;
+    DWORD state;
+};
+
+ServiceAsFound RemoteRegistryAsFound()
+{
+    ServiceAsFound found = {0, 0};
+    const SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    const SC_HANDLE service =
+        manager != NULL ? OpenServiceA(manager, "RemoteRegistry", SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS) : NULL;
+    union {
+        QUERY_SERVICE_CONFIGA config;
+        char room[8192];
+    } config;
+    DWORD needed = 0;
+    SERVICE_STATUS status = {};
+    if (service != NULL && QueryServiceConfigA(service, &config.config, sizeof config, &needed) &&
+        QueryServiceStatus(service, &status)) {
+        found.startType = config.config.dwStartType;
+        found.state = status.dwCurrentState;
+    }
+    if (service != NULL)
+        CloseServiceHandle(service);
+    if (manager != NULL)
+        CloseServiceHandle(manager);
+    return found;
+}
+
+// The stand-in installed with a start type, or removed (0).
+bool InstallRemoteRegistry(DWORD startType)
+{
+    const SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    if (manager == NULL)
+        return false;
+    SC_HANDLE service = OpenServiceA(manager, "RemoteRegistry", SERVICE_ALL_ACCESS);
+    if (service != NULL) {
+        SERVICE_STATUS status;
+        ControlService(service, SERVICE_CONTROL_STOP, &status);
+        DeleteService(service);
+        CloseServiceHandle(service);
+    }
+    service = NULL;
+    if (startType != 0) {
+        const std::string path = "\"" + OwnFolder() + "remote_registry_service.exe\"";
+        service = CreateServiceA(manager, "RemoteRegistry", "Remote Registry (test stand-in)", SERVICE_ALL_ACCESS,
+                                 SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_IGNORE, path.c_str(), NULL, NULL,
+                                 NULL, NULL, NULL);
+        if (service == NULL)
+            printf("  CreateService failed: %lu\n", GetLastError());
+        else
+            CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return startType == 0 || service != NULL;
+}
+
+// /RR, through the stand-in for a slow network: "rr-client" answers 53
+// until this prefix's stand-in RemoteRegistry runs. A disabled, stopped
+// one is enabled and started for the check, which repairs the stale Order
+// under /F, and ends disabled and stopped; a manual one ends manual.
+void CheckerRemoteRegistry()
+{
+    const struct {
+        DWORD startType;
+        const char *tail;
+        DWORD exitCode;
+        const char *firstLine;
+    } rows[] = {
+        {SERVICE_DISABLED, "/RR /F \\\\rr-client", 0,
+         "repaired: \\\\rr-client: Order rewritten; Remote Registry started for the check, then stopped and disabled "
+         "again\r\n"},
+        {SERVICE_DEMAND_START, "/RR \\\\rr-client", 1,
+         "stale: \\\\rr-client: Order does not name every provider subkey once; Remote Registry started for the "
+         "check, then stopped again\r\n"},
+        {SERVICE_DISABLED, "\\\\rr-client", 3, "unreadable: \\\\rr-client: remote registry: error 53: "},
+    };
+    for (const auto &row : rows) {
+        CHECK(InstallRemoteRegistry(row.startType));
+        SeedProviders(kRealisticProviders);
+        SetOrder(MultiString({"Retired Provider", "LanMan Print Services"}));
+        const CheckerRun run = RunChecker(row.tail, kSlowNetworkMayWrite);
+        ExpectVerdict(run, row.exitCode, row.firstLine);
+        CHECK(ReadOrder() == MultiString(row.exitCode == 0 ? kRealisticProviders
+                                                           : Names{"Retired Provider", "LanMan Print Services"}));
+        const ServiceAsFound found = RemoteRegistryAsFound();
+        if (found.startType != row.startType || found.state != SERVICE_STOPPED)
+            printf("  left as start type %lu, state %lu\n", found.startType, found.state);
+        CHECK(found.startType == row.startType);
+        CHECK(found.state == SERVICE_STOPPED);
+    }
+    CHECK(InstallRemoteRegistry(0));
+}
+
 void ArgumentsChangeNothing()
 {
     SeedProviders(kRealisticProviders);
@@ -1071,6 +1171,7 @@ const struct {
     {"checker-fleet", CheckerFleet},
     {"checker-time-limit", CheckerTimeLimit},
     {"checker-repairs", CheckerRepairs},
+    {"checker-remote-registry", CheckerRemoteRegistry},
 };
 
 }  // namespace
