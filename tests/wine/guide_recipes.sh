@@ -62,10 +62,13 @@ current() { [ "$(shown_order "$key")" = "$(joined_subkeys "$key")" ]; }
 # As /F writes it: the provider the stale Order named kept first.
 kept_first() { [ "$(shown_order "$key")" = 'LanMan Print Services\0Internet Print Provider' ]; }
 
-for name in list-audit csv-audit repair-from-workstation start-wait startup-script; do
+for name in list-audit csv-audit repair-from-workstation client-fleet start-wait startup-script; do
     [ -n "$(recipe "$name")" ] || expect "the guide has the recipe $name" no
 done
 "$wine" net start spooler >/dev/null 2>&1
+# As Wine ships: no Remote Registry service (a case's stand-in gone).
+"$wine" sc stop RemoteRegistry >/dev/null 2>&1
+"$wine" sc delete RemoteRegistry >/dev/null 2>&1
 
 seed_stale_providers "$key"
 before=$(shown_order "$key")
@@ -120,6 +123,18 @@ expect "repair-from-workstation: verified current" \
     "$(holds grep -qF "current: \\\\$own: Order lists every provider subkey" <<<"$output")"
 expect "repair-from-workstation: the spooler runs" \
     "$(holds grep -q 'RUNNING' <<<"$("$wine" sc query spooler 2>/dev/null | tr -d '\r')")"
+
+# The same for clients with /RR: this computer answers at once, so no
+# service is touched; the unknown one has no Remote Registry under Wine.
+seed_stale_providers "$key"
+output=$(run_batch client-fleet)
+echo "$output"
+expect "client-fleet: repaired, the spooler restarted" \
+    "$(holds grep -qF "repaired: \\\\$own: Order rewritten; spooler restarted" <<<"$output")"
+expect "client-fleet: the unknown one says why Remote Registry was not started" \
+    "$(holds grep -qF 'Remote Registry could not be started: error 1060' <<<"$output")"
+expect "client-fleet: verified current" \
+    "$(holds grep -qF "current: \\\\$own: Order lists every provider subkey" <<<"$output")"
 
 seed_stale_providers "$key"
 output=$(run_batch startup-script)
