@@ -140,9 +140,11 @@ void WatchForStop()
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
+// A stop asked for ends with the run it stopped.
 void StopWatching()
 {
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    InterlockedExchange(&g_stopRequested, 0);
 }
 
 bool StopRequested()

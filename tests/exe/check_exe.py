@@ -15,8 +15,9 @@ ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll"}
 # For each program: its subsystem (2 GUI, 3 console), exactly the registry,
 # service and window calls it makes, the execution level its manifest asks
 # for, and its size budget. The checker writes one value, Order, with /F
-# (the Wine cases count its calls), restarts the spooler with /R, and can
-# create or delete nothing.
+# (the Wine cases count its calls), restarts the spooler with /R, changes
+# Remote Registry's start type (and back) with /RR, and can create or
+# delete nothing.
 PROGRAMS = {
     "provider-order.exe": {
         "subsystem": 2,
@@ -34,7 +35,7 @@ PROGRAMS = {
             "advapi32.dll": {"RegConnectRegistryA", "RegOpenKeyExA", "RegEnumKeyExA", "RegQueryValueExA",
                              "RegSetValueExA", "RegCloseKey", "OpenSCManagerA", "OpenServiceA",
                              "QueryServiceStatus", "EnumDependentServicesA", "ControlService", "StartServiceA",
-                             "CloseServiceHandle"},
+                             "CloseServiceHandle", "QueryServiceConfigA", "ChangeServiceConfigA"},
             "user32.dll": None,
         },
         "level": "asInvoker",
