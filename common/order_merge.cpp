@@ -5,10 +5,13 @@
 
 #include <string.h>
 
+// The most subkeys a list holds: two bytes a name at least, a letter and
+// its NUL.
+static const DWORD kMostProviders = kProviderListSize / 2;
+
 bool MergeProviderOrder(const ProviderList *subkeys, const char *order, DWORD size, ProviderList *merged)
 {
-    // Two bytes a name at least: a letter and its NUL.
-    bool named[kProviderListSize / 2] = {};
+    bool named[kMostProviders] = {};
     char *write = merged->block;
     DWORD namedCount = 0;
     bool complete = false;
