@@ -1,6 +1,7 @@
 #include "../../checker/output.h"
 #include "../../checker/plan.h"
 #include "../../checker/pool.h"
+#include "../../checker/remote_registry.h"
 #include "../../checker/report.h"
 #include "../../checker/spooler.h"
 #include "../../checker/verdict.h"
@@ -948,6 +949,10 @@ TEST_F(Checker, CtrlCWaitsForRemoteRegistryToBePutBack)
             stateWhenEnded = service.state;
             startTypeWhenEnded = service.startType;
         });
+        // The check goes on only once the stop is asked for, however late
+        // the other thread runs.
+        while (!StopRequested())
+            std::this_thread::yield();
     };
 
     EXPECT_EQ(kUnreadable, RunChecker({"/RR", "/T", "30", "\\\\RR1", "\\\\UP"}).verdict);
