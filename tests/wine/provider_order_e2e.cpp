@@ -963,9 +963,9 @@ void CheckerRepairs()
         DWORD orderType = REG_MULTI_SZ;
     } staleRows[] = {
         {vendorFirst, MultiString({"vendor provider", "Retired Provider", "LanMan Print Services"}), vendorFirst},
-        {kRealisticProviders, MultiString({"LanMan Print Services", "LanMan Print Services"}), kRealisticProviders},
+        // A name twice is named once; a name after an empty string, not at all.
         {vendorFirst,
-         std::string("LanMan Print Services\0\0Vendor Provider\0\0", 40),
+         std::string("LanMan Print Services\0LanMan Print Services\0\0Vendor Provider\0\0", 62),
          {"LanMan Print Services", "Internet Print Provider", "Vendor Provider"}},
         {kRealisticProviders, MultiString({"Stale"}), {}},
         {kRealisticProviders, std::string("LanMan Print Services\0", 22), {}, REG_SZ},
