@@ -27,7 +27,7 @@ namespace {
 const char kUsageText[] =
     "usage: provider-order-check [\\\\COMPUTER | @FILE ...] [/FO CSV [/NH]] [/T SECONDS] [/F [/R]] [/RR]\r\n"
     "Says whether Order names each print provider subkey once, in any order, here\r\n"
-    "or on each computer named; @FILE lists computers, one a line. Up to 32 are\r\n"
+    "or on each computer named; @FILE lists computers, one a line. Many are\r\n"
     "checked at once, each named after the first word: \"stale: \\\\PRN1: ...\".\r\n"
     "Exit code and first word: 0 current, 1 stale, 2 untouched, 3 unreadable; of\r\n"
     "several, the highest, with a count on standard error. 4: a wrong argument.\r\n"

@@ -1,5 +1,6 @@
 #include "pool.h"
 
+#include "progress.h"
 #include "remote_registry.h"
 #include "report.h"
 
@@ -8,13 +9,28 @@
 
 namespace {
 
-// As many as PowerShell's Invoke-Command runs at once by default.
-const DWORD kMostWorkers = 32;
+// As many as PowerShell's Invoke-Command runs at once by default: enough
+// for a fleet whose computers answer.
+const DWORD kQuickWorkers = 32;
+// A computer that is off holds its thread until the network gives up on it
+// (some 21 s on Windows): one that has not answered in this long has
+// another thread started in its place, so that kQuickWorkers stay free for
+// the rest. A computer that answers at all mostly does within it.
+const DWORD kUnansweredAfter = 100;
+// How often the caller looks for them while computers are left to take.
+const DWORD kLookInterval = 20;
+// The most threads a run holds, however many computers are off: their
+// stacks' reservations take 256 MiB of a 32-bit process's 2 GiB. Where
+// fewer can start, the run goes on with those it has.
+const DWORD kMostWorkers = 1024;
 // A reservation is all a thread takes of memory until it uses the stack,
 // and a check needs well under this. Threads given up on under /T stay
 // until the process ends, so each must take little.
 const DWORD kWorkerStackSize = 256 * 1024;
 const DWORD kMillisecondsPerSecond = 1000;
+// A run that has waited this long for a computer shows how far it is, where
+// it is watched.
+const DWORD kProgressAfter = 1000;
 
 enum SlotState {
     kWaiting,    // no thread has taken it yet
@@ -44,9 +60,16 @@ struct Pool {
     Slot *slots;
     volatile LONG next;        // the next computer to take
     volatile LONG active;      // threads that will take another
+    volatile LONG threads;     // threads not ended, given up on or not
+    volatile LONG checked;     // computers whose lines are ready, or written
     volatile LONG references;  // the caller's and each thread's
     HANDLE progress;           // auto-reset: a check began or ended
-    DWORD leftChanged;         // written so far whose Remote Registry was not put back
+    // The caller's own, never a thread's:
+    DWORD leftChanged;  // written so far whose Remote Registry was not put back
+    DWORD mostThreads;  // kMostWorkers, or as many as could start
+    DWORD begun;        // GetTickCount when the run began
+    DWORD looked;       // and when it last looked for computers unanswered
+    ProgressLine line;
 };
 
 // Read with a full barrier: what the thread wrote before it is seen too.
@@ -114,6 +137,7 @@ Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
         free(text);
         return kGivenUp;
     }
+    InterlockedIncrement(&pool->checked);
     SetEvent(pool->progress);
     return kChecked;
 }
@@ -132,21 +156,53 @@ DWORD WINAPI Worker(void *context)
         InterlockedDecrement(&pool->active);
         SetEvent(pool->progress);
     }
+    InterlockedDecrement(&pool->threads);
     Release(pool);
     return 0;
 }
 
-void StartWorker(Pool *pool)
+// A thread that cannot start is no error: the run goes on with those it
+// has, and asks for no more.
+bool StartWorker(Pool *pool)
 {
     InterlockedIncrement(&pool->active);
+    InterlockedIncrement(&pool->threads);
     InterlockedIncrement(&pool->references);
     const HANDLE thread = CreateThread(NULL, kWorkerStackSize, Worker, pool, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
     if (thread != NULL) {
         CloseHandle(thread);
-        return;
+        return true;
     }
     InterlockedDecrement(&pool->active);
+    pool->mostThreads = static_cast<DWORD>(InterlockedDecrement(&pool->threads));
     InterlockedDecrement(&pool->references);
+    return false;
+}
+
+bool LeftToTake(Pool *pool)
+{
+    return static_cast<DWORD>(Read(&pool->next)) < pool->count && !StopRequested();
+}
+
+// Starts threads, within the limit, until there is one for each computer
+// unanswered (of those from first on, taken and still checked) and
+// kQuickWorkers for the rest, or one for each of the rest where fewer.
+void StartFreeWorkers(Pool *pool, DWORD first, DWORD now)
+{
+    const DWORD taken = static_cast<DWORD>(Read(&pool->next));
+    if (taken >= pool->count || StopRequested())
+        return;
+    const DWORD left = pool->count - taken;
+    LONG wanted = static_cast<LONG>(left < kQuickWorkers ? left : kQuickWorkers);
+    for (DWORD index = first; index < taken; ++index) {
+        Slot *const slot = &pool->slots[index];
+        const LONG state = Read(&slot->state);
+        if ((state == kRunning || state == kWriting) && now - slot->started >= kUnansweredAfter)
+            ++wanted;
+    }
+    while (Read(&pool->active) < wanted && static_cast<DWORD>(Read(&pool->threads)) < pool->mostThreads &&
+           StartWorker(pool)) {
+    }
 }
 
 // A verdict of the caller's own in a computer's place: unreadable, because
@@ -158,6 +214,8 @@ int WriteInstead(Pool *pool, DWORD index, const Phrase &reason, CheckWork *work,
     Add(&work->finding.reason, reason.text);
     report->length = 0;
     ReportFinding(work->finding, ComputerAt(pool, index), pool->plan.format, report);
+    InterlockedIncrement(&pool->checked);
+    ClearProgress(&pool->line);
     WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), report->text, report->length);
     return kUnreadable;
 }
@@ -174,7 +232,6 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
         const LONG state = Read(&slot->state);
         if (state == kDone)
             break;
-        DWORD wait = INFINITE;
         if (state == kWaiting && Read(&pool->active) == 0) {
             // None taken: a stop was asked for, and the rest is not begun.
             if (CheckNext(pool, work, report) == kNoneLeft) {
@@ -183,15 +240,16 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
             }
             continue;
         }
+        const DWORD now = GetTickCount();
+        DWORD wait = INFINITE;
         if (state == kRunning && limit != 0) {
-            const DWORD elapsed = GetTickCount() - slot->started;
+            const DWORD elapsed = now - slot->started;
             if (elapsed >= limit) {
                 if (InterlockedCompareExchange(&slot->state, kAbandoned, kRunning) != kRunning)
                     continue;
-                // Its thread may never come back: another takes its turn.
+                // Its thread may never come back: others take its turn.
                 InterlockedDecrement(&pool->active);
-                if (static_cast<DWORD>(Read(&pool->next)) < pool->count)
-                    StartWorker(pool);
+                StartFreeWorkers(pool, index + 1, now);
                 Add(&reason, "no answer in ");
                 AddNumber(&reason, pool->plan.timeLimit);
                 Add(&reason, " s");
@@ -199,12 +257,28 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
             }
             wait = limit - elapsed;
         }
+        if (LeftToTake(pool)) {
+            if (now - pool->looked >= kLookInterval) {
+                pool->looked = now;
+                StartFreeWorkers(pool, index, now);
+            }
+            wait = wait < kLookInterval ? wait : kLookInterval;
+        }
+        // Once the computer it waits for, or the run, has taken a while.
+        const bool begun = state != kWaiting;
+        const DWORD waited = begun ? now - slot->started : now - pool->begun;
+        if (pool->line.console != NULL && waited >= kProgressAfter)
+            ShowProgress(&pool->line, static_cast<DWORD>(Read(&pool->checked)), pool->count,
+                         begun ? ComputerAt(pool, index) : NULL, waited / kMillisecondsPerSecond);
+        if (pool->line.console != NULL)
+            wait = wait < kProgressInterval ? wait : kProgressInterval;
         WaitForSingleObject(pool->progress, wait);
     }
     if (slot->text == NULL) {
         AddError(&reason, ERROR_NOT_ENOUGH_MEMORY);
         return WriteInstead(pool, index, reason, work, report);
     }
+    ClearProgress(&pool->line);
     WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), slot->text, slot->length);
     free(slot->text);
     if (slot->leftChanged)
@@ -263,12 +337,17 @@ Verdict CheckAll(CheckPlan *plan)
     pool->slots = slots;
     pool->references = 1;
     pool->progress = progress;
+    pool->mostThreads = kMostWorkers;
+    pool->begun = GetTickCount();
+    pool->looked = pool->begun;
+    if (count > 1)
+        BeginProgress(&pool->line);
     const DWORD actions = pool->plan.actions;
     if (actions & kStartRemoteRegistry)
         WatchForStop();
     if (count > 1 || pool->plan.timeLimit != 0) {
-        for (DWORD started = 0; started < count && started < kMostWorkers; ++started)
-            StartWorker(pool);
+        for (DWORD started = 0; started < count && started < kQuickWorkers && StartWorker(pool); ++started) {
+        }
     }
 
     if (pool->plan.format == kCsvReport && pool->plan.header)
@@ -288,6 +367,7 @@ Verdict CheckAll(CheckPlan *plan)
     // A service left changed needs hands, as a computer not reached does.
     if (pool->leftChanged != 0)
         highest = kUnreadable;
+    ClearProgress(&pool->line);
     if (count > 1)
         WriteSummary(count, counts, pool->leftChanged, actions);
     if (actions & kStartRemoteRegistry)

@@ -39,7 +39,7 @@ PROGRAMS = {
             "user32.dll": None,
         },
         "level": "asInvoker",
-        "budget": 24 * 1024,
+        "budget": 28 * 1024,
     },
 }
 SUPPORTED_OS = {
