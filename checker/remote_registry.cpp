@@ -56,8 +56,11 @@ LONG Inspect(SC_HANDLE service, DWORD *startType, Phrase *said)
     SERVICE_STATUS status;
     if (!QueryServiceStatus(service, &status))
         return LastError();
+    // Only a stopped one is this run's to start, and so to stop again.
     if (status.dwCurrentState != SERVICE_STOPPED) {
-        AddClause(said, "Remote Registry runs there: the network refuses the connection");
+        AddClause(said, status.dwCurrentState == SERVICE_RUNNING
+                            ? "Remote Registry runs there: the network refuses the connection"
+                            : "Remote Registry is starting or stopping there: left as it is");
         return ERROR_SERVICE_ALREADY_RUNNING;
     }
     QUERY_SERVICE_CONFIGA configs[kServiceConfigSize / sizeof(QUERY_SERVICE_CONFIGA)];
