@@ -23,7 +23,23 @@ BOOL WriteFile(HANDLE file, const void *buffer, DWORD size, LPDWORD written, voi
     if (to == NULL)
         return 0;
     to->append(static_cast<const char *>(buffer), size);
+    g_console.screen.append(static_cast<const char *>(buffer), size);
     *written = size;
+    return 1;
+}
+
+// A file or a pipe has no screen buffer: the call fails, as on Windows.
+BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO *info)
+{
+    if (console != kStandardError || g_console.errColumns == 0) {
+        SetFakeLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    *info = CONSOLE_SCREEN_BUFFER_INFO();
+    info->dwSize.X = g_console.errColumns;
+    info->dwSize.Y = 9001;
+    info->srWindow.Left = 0;
+    info->srWindow.Right = static_cast<SHORT>(g_console.errColumns - 1);
     return 1;
 }
 

@@ -92,13 +92,18 @@ void HangUntilReleased()
     g_hangReleased.wait(guard, [] { return g_hangsReleased; });
 }
 
-void JoinFakeThreads()
+void ReleaseHangingComputers()
 {
     {
         std::lock_guard<std::mutex> guard(g_hangLock);
         g_hangsReleased = true;
     }
     g_hangReleased.notify_all();
+}
+
+void JoinFakeThreads()
+{
+    ReleaseHangingComputers();
     std::vector<std::thread> running;
     {
         std::lock_guard<std::mutex> guard(g_objectsLock);

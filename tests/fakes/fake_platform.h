@@ -72,7 +72,9 @@ struct FakeConsole {
     bool conversionsFail = false;  // MultiByteToWideChar answers 0
     std::string out;               // the bytes written to standard output
     std::string err;
+    std::string screen;            // both, in the order written, as one window shows them
     PHANDLER_ROUTINE controlHandler = NULL;  // as SetConsoleCtrlHandler left it
+    SHORT errColumns = 0;                    // not 0: standard error is a console window this wide
 };
 
 // List files by path; anything else cannot be opened.
@@ -100,6 +102,11 @@ struct FakeService {
     int changesAllowed = -1;                 // configuration changes that work; then access denied
     std::chrono::steady_clock::time_point stoppedAt;
     LONG startFailure = ERROR_SUCCESS;  // StartServiceA's answer
+    // As Windows starts one: StartServiceA returns while it is start
+    // pending, and it is seen so at least once, for this long at least.
+    int startTakes = 0;
+    bool startSeenPending = false;
+    std::chrono::steady_clock::time_point startedAt;
 };
 
 struct FakeServices {
@@ -145,6 +152,8 @@ bool SameRegistryName(const std::string &left, const std::string &right);
 // connections are let go and every thread is waited for first.
 void ResetFakePlatform();
 
+// Lets hanging connections answer, from now until the next join.
+void ReleaseHangingComputers();
 // Lets hanging connections answer and waits for every thread started.
 void JoinFakeThreads();
 // Events, files and threads whose handles are still open.

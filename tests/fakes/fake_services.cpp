@@ -81,11 +81,15 @@ BOOL QueryServiceStatus(SC_HANDLE handle, SERVICE_STATUS *status)
     if (!(service->access & SERVICE_QUERY_STATUS))
         return Fail(ERROR_ACCESS_DENIED);
     FakeService &fake = g_services.services[service->name];
-    if (fake.state == SERVICE_STOP_PENDING && fake.stopTakes > 0 && std::chrono::steady_clock::now() >= fake.stoppedAt)
+    const auto now = std::chrono::steady_clock::now();
+    if (fake.state == SERVICE_STOP_PENDING && fake.stopTakes > 0 && now >= fake.stoppedAt)
         fake.state = SERVICE_STOPPED;
+    if (fake.state == SERVICE_START_PENDING && fake.startSeenPending && now >= fake.startedAt)
+        fake.state = SERVICE_RUNNING;
+    fake.startSeenPending = fake.state == SERVICE_START_PENDING;
     *status = SERVICE_STATUS();
     status->dwCurrentState = fake.state;
-    status->dwWaitHint = fake.state == SERVICE_STOP_PENDING ? fake.waitHint : 0;
+    status->dwWaitHint = fake.state == SERVICE_STOP_PENDING || fake.state == SERVICE_START_PENDING ? fake.waitHint : 0;
     return 1;
 }
 
@@ -126,7 +130,9 @@ BOOL StartServiceA(SC_HANDLE handle, DWORD, LPCSTR *)
         return Fail(ERROR_SERVICE_DISABLED);
     if (Active(fake))
         return Fail(ERROR_SERVICE_ALREADY_RUNNING);
-    fake.state = SERVICE_RUNNING;
+    fake.state = SERVICE_START_PENDING;
+    fake.startSeenPending = false;
+    fake.startedAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(fake.startTakes);
     return 1;
 }
 
@@ -135,11 +141,29 @@ BOOL QueryServiceConfigA(SC_HANDLE handle, QUERY_SERVICE_CONFIGA *config, DWORD 
     ServiceHandle *const service = Service(handle);
     if (!(service->access & SERVICE_QUERY_CONFIG))
         return Fail(ERROR_ACCESS_DENIED);
-    *needed = sizeof *config;
-    if (size < sizeof *config)
+    // Its strings follow it in the same buffer, and need room there too.
+    static const char kBinaryPath[] = "C:\\Windows\\system32\\svchost.exe -k localService -p";
+    static const char kDependencies[] = "RPCSS\0";
+    static const char kStartName[] = "NT AUTHORITY\\LocalService";
+    *needed = static_cast<DWORD>(sizeof *config + sizeof kBinaryPath + 1 + sizeof kDependencies + sizeof kStartName +
+                                 service->name.size() + 1);
+    if (size < *needed)
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     *config = QUERY_SERVICE_CONFIGA();
+    config->dwServiceType = SERVICE_WIN32_SHARE_PROCESS;
     config->dwStartType = g_services.services[service->name].startType;
+    char *strings = reinterpret_cast<char *>(config + 1);
+    const auto place = [&strings](const char *text, size_t length) {
+        memcpy(strings, text, length);
+        char *const placed = strings;
+        strings += length;
+        return placed;
+    };
+    config->lpBinaryPathName = place(kBinaryPath, sizeof kBinaryPath);
+    config->lpLoadOrderGroup = place("", 1);
+    config->lpDependencies = place(kDependencies, sizeof kDependencies);
+    config->lpServiceStartName = place(kStartName, sizeof kStartName);
+    config->lpDisplayName = place(service->name.c_str(), service->name.size() + 1);
     return 1;
 }
 

@@ -85,6 +85,26 @@ struct MSG {
     POINT pt;
 };
 
+typedef int16_t SHORT;
+typedef uint16_t WORD;
+struct COORD {
+    SHORT X;
+    SHORT Y;
+};
+struct SMALL_RECT {
+    SHORT Left;
+    SHORT Top;
+    SHORT Right;
+    SHORT Bottom;
+};
+struct CONSOLE_SCREEN_BUFFER_INFO {
+    COORD dwSize;
+    COORD dwCursorPosition;
+    WORD wAttributes;
+    SMALL_RECT srWindow;
+    COORD dwMaximumWindowSize;
+};
+
 typedef DWORD(WINAPI *LPTHREAD_START_ROUTINE)(void *parameter);
 typedef BOOL(WINAPI *PHANDLER_ROUTINE)(DWORD controlType);
 
@@ -156,6 +176,7 @@ const DWORD SERVICE_CONTROL_STOP = 0x00000001;
 const DWORD SERVICE_ACTIVE = 0x00000001;
 const DWORD SERVICE_STOPPED = 0x00000001;
 const DWORD SERVICE_START_PENDING = 0x00000002;
+const DWORD SERVICE_WIN32_SHARE_PROCESS = 0x00000020;
 const DWORD SERVICE_STOP_PENDING = 0x00000003;
 const DWORD SERVICE_RUNNING = 0x00000004;
 const DWORD SERVICE_NO_CHANGE = 0xFFFFFFFFu;
@@ -180,6 +201,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 HANDLE GetStdHandle(DWORD which);
 BOOL WriteFile(HANDLE file, const void *buffer, DWORD size, LPDWORD written, void *overlapped);
 UINT GetConsoleOutputCP();
+BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO *info);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideSize);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LPSTR text, int size, LPCSTR defaultChar,
                         BOOL *usedDefaultChar);

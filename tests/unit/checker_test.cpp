@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -39,8 +42,11 @@ void Seed(const std::vector<std::string> &subkeys, const char *order, size_t ord
 // One computer's verdict in words, as the checker writes it.
 std::string Described(const char *computer, ReportFormat format, Verdict *verdict, DWORD actions = 0)
 {
-    // Zeroed: mayWrite NULL, so a repair always may.
+    // As a thread's, reused from the computer before: what the check does
+    // not write shows. mayWrite NULL, so a repair always may.
     std::unique_ptr<CheckWork> work(new CheckWork());
+    memset(work.get(), 0xBD, sizeof *work);
+    work->mayWrite = NULL;
     std::unique_ptr<Report> report(new Report());
     *verdict = CheckComputer(computer, actions, work.get());
     ReportFinding(work->finding, computer, format, report.get());
@@ -111,6 +117,8 @@ TEST_F(Checker, EachVerdictAndItsText)
         {"a name twice", NULL, ab, "B\0A\0b\0\0", 7, kStale,
          "stale: Order does not name every provider subkey once\r\nnow:\r\n  B\r\n  A\r\n  b\r\nafter:\r\n  B\r\n  "
          "A\r\n"},
+        {"a NUL more after the empty string that ends it", NULL, ab, "A\0B\0\0\0", 6, kCurrent,
+         "current: Order lists every provider subkey\r\n  A\r\n  B\r\n"},
         {"names after an empty string are none", NULL, ab, "B\0\0A\0\0", 6, kStale,
          "stale: Order does not name every provider subkey once\r\nnow:\r\n  B\r\nafter:\r\n  B\r\n  A\r\n"},
         {"no empty string at its end", NULL, ab, "B\0A\0", 4, kStale,
@@ -307,7 +315,7 @@ TEST_F(Checker, EachVerdictAsACsvRow)
     }
 }
 
-// Several computers: all at once on up to 32 threads, yet each one's lines
+// Several computers: all at once on 32 threads or more, yet each one's lines
 // together, exactly as it alone would have them, in the order named, with
 // a count of each verdict; the highest verdict wherever it stands. The
 // later ones answer first, so that any other order would show.
@@ -332,7 +340,10 @@ TEST_F(Checker, ManyAtOnceWrittenInTheOrderNamed)
     EXPECT_EQ(kUnreadable, run.verdict);
     EXPECT_EQ(expected, g_console.out);
     EXPECT_EQ("40 computers: 27 current, 0 stale, 0 untouched, 13 unreadable\r\n", g_console.err);
-    EXPECT_EQ(32, g_threads.created);
+    // More only where a computer was slow to answer, and never more than
+    // there are computers.
+    EXPECT_LE(32, g_threads.created);
+    EXPECT_GE(40, g_threads.created);
     EXPECT_EQ(256u * 1024, g_threads.stackSize);
     EXPECT_EQ(STACK_SIZE_PARAM_IS_A_RESERVATION, g_threads.flags);
     EXPECT_TRUE(g_registry.calls.empty());
@@ -445,6 +456,104 @@ TEST_F(Checker, GivenUpOnWithNoThreadToReplaceThem)
 
     EXPECT_EQ(expected + "current: \\\\UP: Order lists every provider subkey\r\n  A\r\n", g_console.out);
     EXPECT_EQ(32, g_threads.created);
+}
+
+// A fleet of computers none of which answers until as many of them hang as
+// there may be threads (and a few looks later, so that one started past
+// that would show): each is checked once, in order, on exactly that many.
+void CheckHangingFleet(int computers, int createsBeforeFailing, int threads)
+{
+    ResetFakePlatform();
+    Seed({"A"}, "A\0\0", 3);
+    g_threads.createsBeforeFailing = createsBeforeFailing;
+    std::vector<std::string> names;
+    std::string expected;
+    for (int index = 0; index < computers; ++index) {
+        names.push_back("\\\\HANG" + std::to_string(index));
+        g_registry.hangingComputers.insert(names.back());
+        expected += "current: " + names.back() + ": Order lists every provider subkey\r\n  A\r\n";
+    }
+    std::atomic<int> connecting(0);
+    g_registry.whileConnecting = [&connecting](const std::string &) { ++connecting; };
+    std::thread answer([&connecting, threads] {
+        const auto latest = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (connecting < threads && std::chrono::steady_clock::now() < latest)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ReleaseHangingComputers();
+    });
+
+    const CheckerRun run = RunChecker(names);
+    answer.join();
+
+    EXPECT_EQ(kCurrent, run.verdict);
+    EXPECT_EQ(threads, g_threads.created);
+    EXPECT_EQ(expected, g_console.out);
+    EXPECT_EQ(computers, connecting);
+    EXPECT_EQ(0, g_registry.keysOpen);
+    EXPECT_EQ(0, OpenFakeHandles());
+}
+
+// Computers that do not answer hold their threads, and others start in
+// their place; where no more can start, the run goes on with those it has.
+TEST_F(Checker, ThreadsStartInPlaceOfComputersThatDoNotAnswer)
+{
+    const struct {
+        const char *what;
+        int computers;
+        int createsBeforeFailing;
+        int threads;
+    } rows[] = {
+        {"a thread for each computer that does not answer", 100, -1, 100},
+        {"a thread that cannot start: the run goes on with those it has", 100, 40, 40},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        CheckHangingFleet(row.computers, row.createsBeforeFailing, row.threads);
+    }
+}
+
+// However many do not answer, a run holds at most 1,024 threads.
+TEST_F(Checker, TheThreadLimitHolds)
+{
+    CheckHangingFleet(1024 + 40, -1, 1024);
+}
+
+// Where standard error is a console, a run that waits says there, on one
+// line, how far it is and what it waits for, and blanks it before anything
+// else is written; a narrow window gets it cut, never wrapped.
+TEST_F(Checker, ProgressOnTheConsoleWhileTheRunWaits)
+{
+    const std::string up = "current: \\\\UP: Order lists every provider subkey\r\n  A\r\n";
+    const std::string rest = "unreadable: \\\\HANG: no answer in 2 s\r\n"
+                             "2 computers: 1 current, 0 stale, 0 untouched, 1 unreadable\r\n";
+    const struct {
+        SHORT columns;
+        std::string line;
+    } rows[] = {
+        {80, "Checked 1 of 2 computers; waiting for \\\\HANG (1 s)"},
+        {20, "Checked 1 of 2 comp"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.columns);
+        ResetFakePlatform();
+        Seed({"A"}, "A\0\0", 3);
+        g_registry.hangingComputers.insert("\\\\HANG");
+        g_console.errColumns = row.columns;
+
+        EXPECT_EQ(kUnreadable, RunChecker({"/T", "2", "\\\\UP", "\\\\HANG"}).verdict);
+
+        EXPECT_EQ(up + "unreadable: \\\\HANG: no answer in 2 s\r\n", g_console.out);
+        const size_t width = static_cast<size_t>(row.columns) - 1;
+        const std::string drawn = "\r" + row.line + std::string(width - row.line.size(), ' ') + "\r";
+        ASSERT_EQ(up, g_console.screen.substr(0, up.size()));
+        std::string after = g_console.screen.substr(up.size());
+        int draws = 0;
+        for (; after.compare(0, drawn.size(), drawn) == 0; ++draws)
+            after.erase(0, drawn.size());
+        EXPECT_LE(1, draws);
+        EXPECT_EQ("\r" + std::string(width, ' ') + "\r" + rest, after);
+    }
 }
 
 enum RepairFault {
@@ -754,7 +863,9 @@ TEST_F(Checker, ARepairIsNeverGivenUpOn)
     EXPECT_EQ(1, g_registry.writes);
 }
 
-enum RemoteRegistryAs { kNoService, kDisabled, kManual, kRunning };
+enum RemoteRegistryAs { kNoService, kDisabled, kManual, kRunning, kStartPending, kStopPending };
+// What happens to the check on its way.
+enum Disturbance { kUndisturbed, kNoAnswer, kCtrlCOnRefusal };
 
 // /RR: a computer that refuses the connection has its Remote Registry
 // started for the check (a disabled one set to manual first) and put back
@@ -780,6 +891,7 @@ TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
         LONG startFailure = ERROR_SUCCESS;
         LONG stopFailure = ERROR_SUCCESS;
         LONG managerResult = ERROR_SUCCESS;
+        Disturbance disturbance = kUndisturbed;
     } rows[] = {
         {"disabled: enabled, started, repaired, stopped, disabled again",
          kDisabled,
@@ -806,6 +918,48 @@ TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
          "unreadable: \\\\RR1: " + netpath + "Remote Registry runs there: the network refuses the connection\r\n",
          {open},
          SERVICE_DEMAND_START},
+        {"start pending: left as it is, never stopped",
+         kStartPending,
+         false,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: " + netpath + "Remote Registry is starting or stopping there: left as it is\r\n",
+         {open},
+         SERVICE_DEMAND_START},
+        {"stop pending: left as it is, never started",
+         kStopPending,
+         false,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: " + netpath + "Remote Registry is starting or stopping there: left as it is\r\n",
+         {open},
+         SERVICE_DEMAND_START},
+        {"given up on under /T before its service is touched: none is",
+         kDisabled,
+         true,
+         {"/RR", "/T", "1", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: no answer in 1 s\r\n",
+         {},
+         SERVICE_DISABLED,
+         -1,
+         ERROR_SUCCESS,
+         ERROR_SUCCESS,
+         ERROR_SUCCESS,
+         kNoAnswer},
+        {"Ctrl+C once the connection is refused: not started",
+         kDisabled,
+         true,
+         {"/RR", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: " + netpath + "Remote Registry not started: the run is stopping\r\n",
+         {open},
+         SERVICE_DISABLED,
+         -1,
+         ERROR_SUCCESS,
+         ERROR_SUCCESS,
+         ERROR_SUCCESS,
+         kCtrlCOnRefusal},
         {"answers at once: no service call",
          kDisabled,
          false,
@@ -885,9 +1039,20 @@ TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
         else
             g_registry.connectFailures["\\\\RR1"] = ERROR_BAD_NETPATH;
         g_services.managerResult = row.managerResult;
+        if (row.disturbance == kNoAnswer)
+            g_registry.hangingComputers.insert("\\\\RR1");
+        // On the checking thread, before the refusal is returned.
+        if (row.disturbance == kCtrlCOnRefusal)
+            g_registry.whileConnecting = [](const std::string &) {
+                if (g_console.controlHandler != NULL && !StopRequested())
+                    g_console.controlHandler(CTRL_C_EVENT);
+            };
+        const DWORD states[] = {SERVICE_STOPPED,       SERVICE_STOPPED,      SERVICE_STOPPED,
+                                SERVICE_RUNNING,       SERVICE_START_PENDING, SERVICE_STOP_PENDING};
+        const DWORD state = states[row.service];
         if (row.service != kNoService) {
             FakeService &service = g_services.services["RemoteRegistry"];
-            service.state = row.service == kRunning ? SERVICE_RUNNING : SERVICE_STOPPED;
+            service.state = state;
             service.startType = row.service == kDisabled ? SERVICE_DISABLED : SERVICE_DEMAND_START;
             service.changesAllowed = row.changesAllowed;
             service.startFailure = row.startFailure;
@@ -901,8 +1066,7 @@ TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
         if (row.service != kNoService) {
             const FakeService &service = g_services.services["RemoteRegistry"];
             EXPECT_EQ(row.endsAs, service.startType);
-            EXPECT_EQ(row.service == kRunning || row.stopFailure != ERROR_SUCCESS ? SERVICE_RUNNING : SERVICE_STOPPED,
-                      service.state);
+            EXPECT_EQ(row.stopFailure != ERROR_SUCCESS ? SERVICE_RUNNING : state, service.state);
         }
         EXPECT_EQ(0, g_services.handlesOpen);
         EXPECT_EQ(0, g_registry.keysOpen);
