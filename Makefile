@@ -28,7 +28,11 @@ exe:
 	cmake --build --preset $(PRESET) --target provider-order provider-order-check
 
 # The runs are sub-makes, so that WINE_PRESET is worked out once Wine is in.
-demo: exe
+# The demo builds only what it runs, quietly: a newcomer reads the demo,
+# and the build's output only where the build fails.
+demo:
+	@scripts/install-deps.sh exe
+	@scripts/quiet-build.sh --preset $(PRESET)
 	@scripts/install-deps.sh demo
 	@$(MAKE) --no-print-directory demo-run
 
@@ -93,8 +97,7 @@ bench-run: wine-exe
 	@scripts/bench.sh build/$(WINE_PRESET)
 
 wine-exe:
-	@[ "$(WINE_PRESET)" = "$(PRESET)" ] || { cmake --preset $(WINE_PRESET) >/dev/null && \
-		cmake --build --preset $(WINE_PRESET) --target provider-order provider-order-check >/dev/null; }
+	@[ "$(WINE_PRESET)" = "$(PRESET)" ] || scripts/quiet-build.sh --preset $(WINE_PRESET)
 
 clean:
 	rm -rf build dist

@@ -10,6 +10,8 @@ build=$(cd "${1:-build/win32}" && pwd)
 exe="$build/provider-order.exe"
 checker="$build/provider-order-check.exe"
 . "$root/scripts/wine-env.sh"
+# Never ends without saying where: Wine's steps say what Wine said too.
+trap 'echo "demo.sh: stopped at line $LINENO (exit $?)" >&2' ERR
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 
 echo "making a throwaway Wine prefix in ${build#"$root/"}/demo-prefix ..."

@@ -20,15 +20,37 @@ use_wine_prefix() {
     export WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
+# Runs a Wine command quietly; where it fails, says which step it was, its
+# exit status and everything Wine said, and fails.
+wine_step() {
+    local what=$1 log status=0
+    shift
+    log=$(mktemp)
+    "$@" >"$log" 2>&1 || status=$?
+    if [ "$status" -ne 0 ]; then
+        echo "failed: $what (exit $status); Wine said:" >&2
+        sed 's/^/    /' "$log" >&2
+    fi
+    rm -f "$log"
+    return "$status"
+}
+
 # The same, made afresh: anything an earlier run left there is gone. A
 # program that crashes gets winedbg, which by default shows a dialog and
 # waits for a click that never comes on a virtual display: here it prints
 # Wine's crash line and a backtrace, and the program ends.
+#
+# wineboot returns while the server it started is still ending the boot's
+# own processes; a program started then, on a busy machine, can meet that
+# server on its way out and exit 1 without a word. So the boot is waited
+# for to its end, and the next program starts a server of its own.
 fresh_wine_prefix() {
     use_wine_prefix "$@"
     rm -rf "$WINEPREFIX"
-    wine wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+    wine_step "making the Wine prefix $WINEPREFIX (wineboot -i)" wine wineboot -i &&
+        wine_step "waiting for the new prefix's boot to end" wineserver -w &&
+        wine_step "turning off winedbg's crash dialog (reg add)" \
+            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 }
 
 # The subkey names of KEY as reg enumerates them, joined by \0: the text
