@@ -318,15 +318,22 @@ enum CheckerStart {
     kSlowNetworkMayWrite,  // /F through the stand-in for a slow network
 };
 
+// The checker with the given tail, through the stand-in for a slow network
+// where asked.
+ProgramStart CheckerProgram(const std::string &tail, CheckerStart how)
+{
+    const std::string folder = OwnFolder();
+    return how == kSlowNetwork || how == kSlowNetworkMayWrite
+               ? Beside("with_slow_network.exe",
+                        "\"" + folder + "slow_network.dll\" \"" + folder + "provider-order-check.exe\" " + tail)
+               : Beside("provider-order-check.exe", tail);
+}
+
 // Runs the checker with standard output and error on pipes.
 CheckerRun RunChecker(const std::string &tail = "", CheckerStart how = kReadOnly)
 {
     CheckerRun run;
-    const std::string folder = OwnFolder();
-    ProgramStart start = how == kSlowNetwork || how == kSlowNetworkMayWrite
-                             ? Beside("with_slow_network.exe", "\"" + folder + "slow_network.dll\" \"" + folder +
-                                                                   "provider-order-check.exe\" " + tail)
-                             : Beside("provider-order-check.exe", tail);
+    ProgramStart start = CheckerProgram(tail, how);
     if (!start.fits)
         return run;
     const std::string before = RegistrySnapshot();
@@ -409,12 +416,32 @@ std::string OwnComputer(bool lowerCase)
     return std::string("\\\\") + name;
 }
 
+// The whole screen of this process's console, in UTF-8.
+std::string ReadScreen()
+{
+    std::string screen;
+    const HANDLE buffer = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      NULL, OPEN_EXISTING, 0, NULL);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (buffer != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(buffer, &info)) {
+        std::wstring cells(static_cast<size_t>(info.dwSize.X) * static_cast<size_t>(info.dwSize.Y), L' ');
+        DWORD read = 0;
+        ReadConsoleOutputCharacterW(buffer, &cells[0], static_cast<DWORD>(cells.size()), COORD{0, 0}, &read);
+        screen = Utf8(cells.data(), static_cast<int>(read));
+    }
+    if (buffer != INVALID_HANDLE_VALUE)
+        CloseHandle(buffer);
+    return screen;
+}
+
 // What a console shows after the checker ran on it with the given tail: the
 // harness gets a console of its own, the checker inherits it, and the
-// screen is read back through the wide calls, in UTF-8.
-std::string ScreenAfterChecker(const std::string &tail)
+// screen is read back through the wide calls, in UTF-8. With during, also
+// what it showed lookAfterMs after the start, while the checker ran.
+std::string ScreenAfterChecker(const std::string &tail, CheckerStart how = kReadOnly, DWORD lookAfterMs = 0,
+                               std::string *during = NULL)
 {
-    ProgramStart start = Beside("provider-order-check.exe", tail);
+    ProgramStart start = CheckerProgram(tail, how);
     if (!start.fits)
         return "";
     const HANDLE standard[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
@@ -427,21 +454,15 @@ std::string ScreenAfterChecker(const std::string &tail)
         PROCESS_INFORMATION process = {};
         if (CreateProcessA(start.path.c_str(), &start.commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
                            &process)) {
+            if (during != NULL) {
+                CHECK(WaitForSingleObject(process.hProcess, lookAfterMs) == WAIT_TIMEOUT);
+                *during = ReadScreen();
+            }
             CHECK(WaitForSingleObject(process.hProcess, kToolTimeoutMs) == WAIT_OBJECT_0);
             CloseHandle(process.hThread);
             CloseHandle(process.hProcess);
         }
-        const HANDLE buffer = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          NULL, OPEN_EXISTING, 0, NULL);
-        CONSOLE_SCREEN_BUFFER_INFO info;
-        if (buffer != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(buffer, &info)) {
-            std::wstring cells(static_cast<size_t>(info.dwSize.X) * static_cast<size_t>(info.dwSize.Y), L' ');
-            DWORD read = 0;
-            ReadConsoleOutputCharacterW(buffer, &cells[0], static_cast<DWORD>(cells.size()), COORD{0, 0}, &read);
-            screen = Utf8(cells.data(), static_cast<int>(read));
-        }
-        if (buffer != INVALID_HANDLE_VALUE)
-            CloseHandle(buffer);
+        screen = ReadScreen();
         FreeConsole();
     } else {
         printf("  AllocConsole failed: %lu\n", GetLastError());
@@ -912,6 +933,15 @@ void CheckerTimeLimit()
     CHECK(run.exitCode == 3);
     CHECK(run.out == alone.out + "unreadable: \\\\hang-1: no answer in 2 s\r\n" + slow.out + alone.out);
     CHECK(run.err == "4 computers: 2 current, 0 stale, 0 untouched, 2 unreadable\r\n");
+
+    // On a console, while it waits for the one that never answers, a line
+    // says so; by the end it is blanked, and the verdicts stand as above.
+    std::string during;
+    const std::string screen = ScreenAfterChecker("/T 5 " + own + " \\\\hang-1 " + own, kSlowNetwork, 3000, &during);
+    CHECK(Contains(during, " of 3 computers; waiting for \\\\hang-1 ("));
+    CHECK(!Contains(screen, "Checked"));
+    CHECK(Contains(screen, "unreadable: \\\\hang-1: no answer in 5 s"));
+    CHECK(Contains(screen, "3 computers: 2 current, 0 stale, 0 untouched, 1 unreadable"));
 }
 
 // Runs a command line of Wine's own programs and waits for it.
