@@ -220,6 +220,34 @@ int WriteInstead(Pool *pool, DWORD index, const Phrase &reason, CheckWork *work,
     return kUnreadable;
 }
 
+DWORD Shorter(DWORD wait, DWORD other)
+{
+    return wait < other ? wait : other;
+}
+
+// While the caller waits for the computer at index (in state): threads
+// started in place of computers unanswered, and the progress line shown.
+// Returns how long it may wait, at most wait, before it looks again.
+DWORD LookAround(Pool *pool, DWORD index, LONG state, DWORD now, DWORD wait)
+{
+    if (LeftToTake(pool)) {
+        if (now - pool->looked >= kLookInterval) {
+            pool->looked = now;
+            StartFreeWorkers(pool, index, now);
+        }
+        wait = Shorter(wait, kLookInterval);
+    }
+    if (pool->line.console == NULL)
+        return wait;
+    // Once the computer it waits for, or the run, has taken a while.
+    const bool begun = state != kWaiting;
+    const DWORD waited = begun ? now - pool->slots[index].started : now - pool->begun;
+    if (waited >= kProgressAfter)
+        ShowProgress(&pool->line, static_cast<DWORD>(Read(&pool->checked)), pool->count,
+                     begun ? ComputerAt(pool, index) : NULL, waited / kMillisecondsPerSecond);
+    return Shorter(wait, kProgressInterval);
+}
+
 // Waits for the computer at index, writes its lines, and returns its first
 // word (WordOf). Where no thread is left to take it, checks it here.
 int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
@@ -257,22 +285,7 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
             }
             wait = limit - elapsed;
         }
-        if (LeftToTake(pool)) {
-            if (now - pool->looked >= kLookInterval) {
-                pool->looked = now;
-                StartFreeWorkers(pool, index, now);
-            }
-            wait = wait < kLookInterval ? wait : kLookInterval;
-        }
-        // Once the computer it waits for, or the run, has taken a while.
-        const bool begun = state != kWaiting;
-        const DWORD waited = begun ? now - slot->started : now - pool->begun;
-        if (pool->line.console != NULL && waited >= kProgressAfter)
-            ShowProgress(&pool->line, static_cast<DWORD>(Read(&pool->checked)), pool->count,
-                         begun ? ComputerAt(pool, index) : NULL, waited / kMillisecondsPerSecond);
-        if (pool->line.console != NULL)
-            wait = wait < kProgressInterval ? wait : kProgressInterval;
-        WaitForSingleObject(pool->progress, wait);
+        WaitForSingleObject(pool->progress, LookAround(pool, index, state, now, wait));
     }
     if (slot->text == NULL) {
         AddError(&reason, ERROR_NOT_ENOUGH_MEMORY);

@@ -72,7 +72,7 @@ struct FakeConsole {
     bool conversionsFail = false;  // MultiByteToWideChar answers 0
     std::string out;               // the bytes written to standard output
     std::string err;
-    std::string screen;            // both, in the order written, as one window shows them
+    std::string screen;                      // both, in the order written, as one window shows them
     PHANDLER_ROUTINE controlHandler = NULL;  // as SetConsoleCtrlHandler left it
     SHORT errColumns = 0;                    // not 0: standard error is a console window this wide
 };

@@ -1047,8 +1047,8 @@ TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
                 if (g_console.controlHandler != NULL && !StopRequested())
                     g_console.controlHandler(CTRL_C_EVENT);
             };
-        const DWORD states[] = {SERVICE_STOPPED,       SERVICE_STOPPED,      SERVICE_STOPPED,
-                                SERVICE_RUNNING,       SERVICE_START_PENDING, SERVICE_STOP_PENDING};
+        const DWORD states[] = {SERVICE_STOPPED, SERVICE_STOPPED,       SERVICE_STOPPED,
+                                SERVICE_RUNNING, SERVICE_START_PENDING, SERVICE_STOP_PENDING};
         const DWORD state = states[row.service];
         if (row.service != kNoService) {
             FakeService &service = g_services.services["RemoteRegistry"];

@@ -420,8 +420,8 @@ std::string OwnComputer(bool lowerCase)
 std::string ReadScreen()
 {
     std::string screen;
-    const HANDLE buffer = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      NULL, OPEN_EXISTING, 0, NULL);
+    const HANDLE buffer = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                      OPEN_EXISTING, 0, NULL);
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (buffer != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(buffer, &info)) {
         std::wstring cells(static_cast<size_t>(info.dwSize.X) * static_cast<size_t>(info.dwSize.Y), L' ');
