@@ -126,3 +126,71 @@ awk -v s="$serial" -v t="$together" -v slowest="$((SLOW_MS / 1000))" 'BEGIN {
 # A larger list: half of it this computer, half unreachable.
 for ((i = 0; i < 2000; i++)); do if ((i % 2)); then echo "$own"; else echo "no-such-$i"; fi; done >"$work/fleet-2000.txt"
 echo "2,000 computers from a list, half of them unreachable, at once: $(seconds wine "$checker" "@$(wine winepath -w "$work/fleet-2000.txt" | tr -d '\r')") s"
+
+# A fleet with computers switched off: 1,000 computers from one list, of
+# which OFF answer 53 only after 3 s (the network giving up on a computer
+# that is off), spread evenly; the rest half this computer and half names
+# that do not exist. Beside it the same fleets on the checker as it was
+# while it held 32 threads at once, built from that commit where this is a
+# git checkout that has it.
+BASELINE=e5fb593
+OFF_MS=3000
+export SLOW_NETWORK_MS=$OFF_MS
+off_fleet() {
+    local off=$1 i quick=0
+    for ((i = 0; i < 1000; i++)); do
+        if ((off > 0 && i * off % 1000 < off)); then
+            echo "slow-$i"
+        elif ((quick++ % 2)); then
+            echo "$own"
+        else
+            echo "no-such-$i"
+        fi
+    done
+}
+baseline="$work/baseline/src/build/$(basename "$build")/provider-order-check.exe"
+if [ ! -f "$baseline" ] && git -C "$root" cat-file -e "$BASELINE^{commit}" 2>/dev/null; then
+    rm -rf "$work/baseline" && mkdir -p "$work/baseline/src"
+    git -C "$root" archive "$BASELINE" | tar -x -C "$work/baseline/src"
+    echo "building the checker as of $BASELINE, for its figures ..." >&2
+    (cd "$work/baseline/src" && cmake --preset "$(basename "$build")" &&
+        cmake --build --preset "$(basename "$build")" --target provider-order-check) >"$work/baseline.log" 2>&1 ||
+        echo "could not build it (see $work/baseline.log): its figures are n/a" >&2
+fi
+# The most threads the checker's process held, sampled from /proc while it
+# runs (a run of its own: the sampling takes time from the run). Wine names
+# the process after its exe, cut to the 15 characters Linux keeps.
+threads_held() {
+    local runner most=0 pid count
+    wine "${slow_network[@]}" "$1" >/dev/null 2>&1 &
+    runner=$!
+    while kill -0 "$runner" 2>/dev/null; do
+        for pid in $(pgrep -x 'provider-order-'); do
+            count=$(ls "/proc/$pid/task" 2>/dev/null | wc -l)
+            ((count > most)) && most=$count
+        done
+        sleep 0.005
+    done
+    wait "$runner" || true
+    echo "$most"
+}
+echo
+echo "The checker on a fleet with computers switched off: 1,000 computers, each one off answering 53 after $((OFF_MS / 1000)) s"
+echo
+echo "| computers off | wall s | / one time-out | threads held at most | 32 at once, as before: wall s | / one time-out |"
+echo "|---:|---:|---:|---:|---:|---:|"
+for off in 0 200 500; do
+    off_fleet "$off" >"$work/fleet-off-$off.txt"
+    list="@$(wine winepath -w "$work/fleet-off-$off.txt" | tr -d '\r')"
+    now=$(seconds wine "${slow_network[@]}" "$list")
+    held=$(threads_held "$list")
+    before=n/a
+    if [ -f "$baseline" ]; then
+        before=$(seconds wine "$build/with_slow_network.exe" "$build/slow_network.dll" "$baseline" "$list")
+    fi
+    awk -v off="$off" -v now="$now" -v held="$held" -v before="$before" -v timeout="$((OFF_MS / 1000))" 'BEGIN {
+        printf "| %d | %s | %.2f | %d | %s | %s |\n", off, now, now / timeout, held, before,
+            (before == "n/a" ? "n/a" : sprintf("%.2f", before / timeout)) }'
+done
+echo
+echo "threads held: the process's own, the one that writes in order among them"
