@@ -380,7 +380,6 @@ Verdict CheckAll(CheckPlan *plan)
     // A service left changed needs hands, as a computer not reached does.
     if (pool->leftChanged != 0)
         highest = kUnreadable;
-    ClearProgress(&pool->line);
     if (count > 1)
         WriteSummary(count, counts, pool->leftChanged, actions);
     if (actions & kStartRemoteRegistry)

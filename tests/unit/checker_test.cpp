@@ -476,7 +476,7 @@ void CheckHangingFleet(int computers, int createsBeforeFailing, int threads)
     std::atomic<int> connecting(0);
     g_registry.whileConnecting = [&connecting](const std::string &) { ++connecting; };
     std::thread answer([&connecting, threads] {
-        const auto latest = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto latest = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (connecting < threads && std::chrono::steady_clock::now() < latest)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -521,38 +521,67 @@ TEST_F(Checker, TheThreadLimitHolds)
 
 // Where standard error is a console, a run that waits says there, on one
 // line, how far it is and what it waits for, and blanks it before anything
-// else is written; a narrow window gets it cut, never wrapped.
+// else is written: a computer that answers late, one given up on, the
+// count. A narrow window gets it cut, never wrapped.
 TEST_F(Checker, ProgressOnTheConsoleWhileTheRunWaits)
 {
+    typedef std::vector<std::string> Lines;
     const std::string up = "current: \\\\UP: Order lists every provider subkey\r\n  A\r\n";
-    const std::string rest = "unreadable: \\\\HANG: no answer in 2 s\r\n"
-                             "2 computers: 1 current, 0 stale, 0 untouched, 1 unreadable\r\n";
+    const std::string slow = "current: \\\\SLOW: Order lists every provider subkey\r\n  A\r\n";
+    const std::string rest = "unreadable: \\\\HANG: no answer in 4 s\r\n"
+                             "3 computers: 2 current, 0 stale, 0 untouched, 1 unreadable\r\n";
+    // Drawn once a computer has been waited for a second, and again with
+    // the seconds as they stand.
+    const std::string waiting = "computers; waiting for \\\\";
     const struct {
         SHORT columns;
-        std::string line;
+        Lines forSlow;
+        Lines forHang;
     } rows[] = {
-        {80, "Checked 1 of 2 computers; waiting for \\\\HANG (1 s)"},
-        {20, "Checked 1 of 2 comp"},
+        {80,
+         {"Checked 1 of 3 " + waiting + "SLOW (1 s)", "Checked 1 of 3 " + waiting + "SLOW (2 s)"},
+         {"Checked 2 of 3 " + waiting + "HANG (2 s)", "Checked 2 of 3 " + waiting + "HANG (3 s)"}},
+        {20, {"Checked 1 of 3 comp"}, {"Checked 2 of 3 comp"}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.columns);
         ResetFakePlatform();
         Seed({"A"}, "A\0\0", 3);
+        g_registry.connectDelays["\\\\SLOW"] = 2500;
         g_registry.hangingComputers.insert("\\\\HANG");
         g_console.errColumns = row.columns;
 
-        EXPECT_EQ(kUnreadable, RunChecker({"/T", "2", "\\\\UP", "\\\\HANG"}).verdict);
+        EXPECT_EQ(kUnreadable, RunChecker({"/T", "4", "\\\\UP", "\\\\SLOW", "\\\\HANG"}).verdict);
 
-        EXPECT_EQ(up + "unreadable: \\\\HANG: no answer in 2 s\r\n", g_console.out);
+        EXPECT_EQ(up + slow + "unreadable: \\\\HANG: no answer in 4 s\r\n", g_console.out);
         const size_t width = static_cast<size_t>(row.columns) - 1;
-        const std::string drawn = "\r" + row.line + std::string(width - row.line.size(), ' ') + "\r";
-        ASSERT_EQ(up, g_console.screen.substr(0, up.size()));
-        std::string after = g_console.screen.substr(up.size());
-        int draws = 0;
-        for (; after.compare(0, drawn.size(), drawn) == 0; ++draws)
-            after.erase(0, drawn.size());
-        EXPECT_LE(1, draws);
-        EXPECT_EQ("\r" + std::string(width, ' ') + "\r" + rest, after);
+        const std::string blank = "\r" + std::string(width, ' ') + "\r";
+        std::string screen = g_console.screen;
+        // Takes what is expected off the front of what the window got.
+        const auto take = [&screen](const std::string &text) {
+            const bool there = screen.compare(0, text.size(), text) == 0;
+            if (there)
+                screen.erase(0, text.size());
+            return there;
+        };
+        const auto draws = [&take, width](const Lines &lines) {
+            int count = 0;
+            for (bool drawn = true; drawn;) {
+                drawn = false;
+                for (const std::string &line : lines) {
+                    while (take("\r" + line + std::string(width - line.size(), ' ') + "\r")) {
+                        drawn = true;
+                        ++count;
+                    }
+                }
+            }
+            return count;
+        };
+        EXPECT_TRUE(take(up));
+        EXPECT_LE(1, draws(row.forSlow));
+        EXPECT_TRUE(take(blank + slow));
+        EXPECT_LE(1, draws(row.forHang));
+        EXPECT_EQ(blank + rest, screen);
     }
 }
 
