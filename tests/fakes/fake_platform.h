@@ -103,10 +103,8 @@ struct FakeService {
     std::chrono::steady_clock::time_point stoppedAt;
     LONG startFailure = ERROR_SUCCESS;  // StartServiceA's answer
     // As Windows starts one: StartServiceA returns while it is start
-    // pending, and it is seen so at least once, for this long at least.
-    int startTakes = 0;
+    // pending, and it is seen so once before it runs.
     bool startSeenPending = false;
-    std::chrono::steady_clock::time_point startedAt;
 };
 
 struct FakeServices {

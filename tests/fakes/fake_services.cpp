@@ -81,10 +81,9 @@ BOOL QueryServiceStatus(SC_HANDLE handle, SERVICE_STATUS *status)
     if (!(service->access & SERVICE_QUERY_STATUS))
         return Fail(ERROR_ACCESS_DENIED);
     FakeService &fake = g_services.services[service->name];
-    const auto now = std::chrono::steady_clock::now();
-    if (fake.state == SERVICE_STOP_PENDING && fake.stopTakes > 0 && now >= fake.stoppedAt)
+    if (fake.state == SERVICE_STOP_PENDING && fake.stopTakes > 0 && std::chrono::steady_clock::now() >= fake.stoppedAt)
         fake.state = SERVICE_STOPPED;
-    if (fake.state == SERVICE_START_PENDING && fake.startSeenPending && now >= fake.startedAt)
+    if (fake.state == SERVICE_START_PENDING && fake.startSeenPending)
         fake.state = SERVICE_RUNNING;
     fake.startSeenPending = fake.state == SERVICE_START_PENDING;
     *status = SERVICE_STATUS();
@@ -132,7 +131,6 @@ BOOL StartServiceA(SC_HANDLE handle, DWORD, LPCSTR *)
         return Fail(ERROR_SERVICE_ALREADY_RUNNING);
     fake.state = SERVICE_START_PENDING;
     fake.startSeenPending = false;
-    fake.startedAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(fake.startTakes);
     return 1;
 }
 
@@ -150,7 +148,6 @@ BOOL QueryServiceConfigA(SC_HANDLE handle, QUERY_SERVICE_CONFIGA *config, DWORD 
     if (size < *needed)
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     *config = QUERY_SERVICE_CONFIGA();
-    config->dwServiceType = SERVICE_WIN32_SHARE_PROCESS;
     config->dwStartType = g_services.services[service->name].startType;
     char *strings = reinterpret_cast<char *>(config + 1);
     const auto place = [&strings](const char *text, size_t length) {
