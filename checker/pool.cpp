@@ -189,6 +189,9 @@ bool LeftToTake(Pool *pool)
 // kQuickWorkers for the rest, or one for each of the rest where fewer.
 void StartFreeWorkers(Pool *pool, DWORD first, DWORD now)
 {
+    // Read before the computers taken: while some are left, no thread has
+    // ended, so active counts every thread not given up on.
+    const LONG active = Read(&pool->active);
     const DWORD taken = static_cast<DWORD>(Read(&pool->next));
     if (taken >= pool->count || StopRequested())
         return;
@@ -200,8 +203,12 @@ void StartFreeWorkers(Pool *pool, DWORD first, DWORD now)
         if ((state == kRunning || state == kWriting) && now - slot->started >= kUnansweredAfter)
             ++wanted;
     }
-    while (Read(&pool->active) < wanted && static_cast<DWORD>(Read(&pool->threads)) < pool->mostThreads &&
-           StartWorker(pool)) {
+    // Counted once: a thread started here may take the last computer and
+    // end before the next starts, and must not make room for another.
+    for (LONG shortfall = wanted - active;
+         shortfall > 0 && LeftToTake(pool) && static_cast<DWORD>(Read(&pool->threads)) < pool->mostThreads &&
+         StartWorker(pool);
+         --shortfall) {
     }
 }
 

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -54,6 +55,13 @@ struct FakeThread : FakeObject {
 std::mutex g_objectsLock;
 std::set<FakeObject *> g_objects;
 std::vector<std::thread> g_running;
+// One for each thread started, set once it first waits or ends; relaxed,
+// so that the sanitizer sees no order the product does not make itself.
+std::deque<std::atomic<bool>> g_settled;
+thread_local std::atomic<bool> *t_settled = NULL;
+// A thread that waits on something the fakes do not know lets its
+// CreateThread return after this long.
+const auto kMostSettleWait = std::chrono::seconds(1);
 
 FakeObject *Lookup(HANDLE handle)
 {
@@ -86,8 +94,17 @@ DWORD GetLastError()
     return t_lastError;
 }
 
+void SettleFakeThread()
+{
+    if (t_settled == NULL)
+        return;
+    t_settled->store(true, std::memory_order_relaxed);
+    t_settled = NULL;
+}
+
 void HangUntilReleased()
 {
+    SettleFakeThread();
     std::unique_lock<std::mutex> guard(g_hangLock);
     g_hangReleased.wait(guard, [] { return g_hangsReleased; });
 }
@@ -111,6 +128,10 @@ void JoinFakeThreads()
     }
     for (std::thread &thread : running)
         thread.join();
+    {
+        std::lock_guard<std::mutex> guard(g_objectsLock);
+        g_settled.clear();
+    }
     std::lock_guard<std::mutex> guard(g_hangLock);
     g_hangsReleased = false;
 }
@@ -220,13 +241,25 @@ HANDLE CreateThread(void *, size_t stackSize, LPTHREAD_START_ROUTINE start, void
     ++g_threads.created;
     g_threads.stackSize = stackSize;
     g_threads.flags = flags;
-    std::lock_guard<std::mutex> guard(g_objectsLock);
-    g_running.emplace_back([start, parameter] {
-        start(parameter);
-        FlushFakeWorkerCalls();
-    });
+    // As on a computer with a core to spare, the thread runs before
+    // CreateThread returns: until it first waits, or to its end.
+    std::atomic<bool> *settled;
     FakeThread *const thread = new FakeThread();
-    g_objects.insert(thread);
+    {
+        std::lock_guard<std::mutex> guard(g_objectsLock);
+        g_settled.emplace_back(false);
+        settled = &g_settled.back();
+        g_running.emplace_back([start, parameter, settled] {
+            t_settled = settled;
+            start(parameter);
+            FlushFakeWorkerCalls();
+            SettleFakeThread();
+        });
+        g_objects.insert(thread);
+    }
+    const auto latest = std::chrono::steady_clock::now() + kMostSettleWait;
+    while (!settled->load(std::memory_order_relaxed) && std::chrono::steady_clock::now() < latest)
+        std::this_thread::yield();
     return thread;
 }
 

@@ -169,8 +169,10 @@ LONG RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result)
     if (g_registry.whileConnecting)
         g_registry.whileConnecting(machineName);
     const auto delay = g_registry.connectDelays.find(machineName);
-    if (delay != g_registry.connectDelays.end())
+    if (delay != g_registry.connectDelays.end()) {
+        SettleFakeThread();
         std::this_thread::sleep_for(std::chrono::milliseconds(delay->second));
+    }
     if (g_registry.hangingComputers.count(machineName) != 0)
         HangUntilReleased();
     const auto failure = g_registry.connectFailures.find(machineName);
@@ -260,6 +262,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
         return ERROR_INVALID_HANDLE;
     if (g_registry.setValueResult != ERROR_SUCCESS)
         return g_registry.setValueResult;
+    if (g_registry.setValueDelay != 0)
+        SettleFakeThread();
     std::this_thread::sleep_for(std::chrono::milliseconds(g_registry.setValueDelay));
     // The value is one for every thread: a write orders the reads after it.
     const std::lock_guard<std::shared_mutex> guard(g_valueLock);

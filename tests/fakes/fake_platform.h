@@ -161,6 +161,8 @@ int OpenFakeHandles();
 void ResetFakeKernel();
 void SetFakeLastError(DWORD error);
 void HangUntilReleased();
+// A thread of the fakes' waits, or ends: its CreateThread may return.
+void SettleFakeThread();
 void FlushFakeWorkerCalls();
 
 #endif

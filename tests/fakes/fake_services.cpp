@@ -39,6 +39,7 @@ bool Active(const FakeService &service)
 
 void Sleep(DWORD milliseconds)
 {
+    SettleFakeThread();
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 

@@ -458,10 +458,11 @@ TEST_F(Checker, GivenUpOnWithNoThreadToReplaceThem)
     EXPECT_EQ(32, g_threads.created);
 }
 
-// A fleet of computers none of which answers until as many of them hang as
-// there may be threads (and a few looks later, so that one started past
-// that would show): each is checked once, in order, on exactly that many.
-void CheckHangingFleet(int computers, int createsBeforeFailing, int threads)
+// A fleet of computers none of which answers (but the last answering ones)
+// until as many of them connect as there may be threads (and a few looks
+// later, so that one started past that would show): each is checked once,
+// in order, on exactly that many.
+void CheckHangingFleet(int computers, int answering, int createsBeforeFailing, int threads)
 {
     ResetFakePlatform();
     Seed({"A"}, "A\0\0", 3);
@@ -470,7 +471,8 @@ void CheckHangingFleet(int computers, int createsBeforeFailing, int threads)
     std::string expected;
     for (int index = 0; index < computers; ++index) {
         names.push_back("\\\\HANG" + std::to_string(index));
-        g_registry.hangingComputers.insert(names.back());
+        if (index < computers - answering)
+            g_registry.hangingComputers.insert(names.back());
         expected += "current: " + names.back() + ": Order lists every provider subkey\r\n  A\r\n";
     }
     std::atomic<int> connecting(0);
@@ -496,15 +498,17 @@ void CheckHangingFleet(int computers, int createsBeforeFailing, int threads)
 
 // Computers that do not answer hold their threads, and others start in
 // their place; where no more can start, the run goes on with those it has.
+// One that takes the last computer and ends makes room for no other.
 TEST_F(Checker, ThreadsStartInPlaceOfComputersThatDoNotAnswer)
 {
-    CheckHangingFleet(100, 40, 40);
+    CheckHangingFleet(100, 0, 40, 40);
+    CheckHangingFleet(33, 1, -1, 33);
 }
 
 // However many do not answer, a run holds at most 1,024 threads.
 TEST_F(Checker, TheThreadLimitHolds)
 {
-    CheckHangingFleet(1024 + 40, -1, 1024);
+    CheckHangingFleet(1024 + 40, 0, -1, 1024);
 }
 
 // Where standard error is a console, a run that waits says there, on one
