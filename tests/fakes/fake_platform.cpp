@@ -5,7 +5,6 @@
 #include <string.h>
 #include <strings.h>
 
-#include <chrono>
 #include <mutex>
 #include <shared_mutex>
 #include <thread>
@@ -169,10 +168,9 @@ LONG RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result)
     if (g_registry.whileConnecting)
         g_registry.whileConnecting(machineName);
     const auto delay = g_registry.connectDelays.find(machineName);
-    if (delay != g_registry.connectDelays.end()) {
-        SettleFakeThread();
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay->second));
-    }
+    // Sleep as the fakes have it: a thread that waits lets its starter go on.
+    if (delay != g_registry.connectDelays.end())
+        Sleep(static_cast<DWORD>(delay->second));
     if (g_registry.hangingComputers.count(machineName) != 0)
         HangUntilReleased();
     const auto failure = g_registry.connectFailures.find(machineName);
@@ -263,8 +261,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *d
     if (g_registry.setValueResult != ERROR_SUCCESS)
         return g_registry.setValueResult;
     if (g_registry.setValueDelay != 0)
-        SettleFakeThread();
-    std::this_thread::sleep_for(std::chrono::milliseconds(g_registry.setValueDelay));
+        Sleep(static_cast<DWORD>(g_registry.setValueDelay));
     // The value is one for every thread: a write orders the reads after it.
     const std::lock_guard<std::shared_mutex> guard(g_valueLock);
     ++g_registry.writes;

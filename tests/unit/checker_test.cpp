@@ -458,10 +458,10 @@ TEST_F(Checker, GivenUpOnWithNoThreadToReplaceThem)
     EXPECT_EQ(32, g_threads.created);
 }
 
-// A fleet of computers none of which answers (but the last answering ones)
-// until as many of them connect as there may be threads (and a few looks
-// later, so that one started past that would show): each is checked once,
-// in order, on exactly that many.
+// A fleet of computers of which all but the last few (answering) hang until
+// as many have connected as there may be threads, and a few looks later,
+// so that one started past that would show: each is checked once, in
+// order, on exactly that many.
 void CheckHangingFleet(int computers, int answering, int createsBeforeFailing, int threads)
 {
     ResetFakePlatform();
