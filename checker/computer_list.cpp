@@ -46,6 +46,24 @@ LONG WideToAnsi(const WCHAR *wide, int units, char **text, DWORD *length)
     return ERROR_SUCCESS;
 }
 
+// size bytes of text in codePage, in the ANSI code page. With
+// MB_ERR_INVALID_CHARS in flags, bytes that are no text in it give
+// ERROR_NO_UNICODE_TRANSLATION.
+LONG CodePageToAnsi(UINT codePage, DWORD flags, const char *bytes, DWORD size, char **text, DWORD *length)
+{
+    const int units = size > 0 ? MultiByteToWideChar(codePage, flags, bytes, static_cast<int>(size), NULL, 0) : 0;
+    if (size > 0 && units == 0)
+        return ERROR_NO_UNICODE_TRANSLATION;
+    WCHAR *const wide = static_cast<WCHAR *>(malloc(static_cast<size_t>(units) * sizeof(WCHAR) + 1));
+    if (wide == NULL)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    if (units > 0)
+        MultiByteToWideChar(codePage, flags, bytes, static_cast<int>(size), wide, units);
+    const LONG result = WideToAnsi(wide, units, text, length);
+    free(wide);
+    return result;
+}
+
 LONG ReadListText(const char *path, char **text, DWORD *length)
 {
     const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
@@ -75,42 +93,335 @@ bool IsBlank(char character)
     return character == ' ' || character == '\t';
 }
 
-// Adds each line's computer; else says, into message, what is wrong.
+// The columns a table's names are taken from, in the order they are
+// preferred: a fully qualified name reaches a computer across domains, so
+// DNSHostName comes first, passed over only where a row's cell is empty;
+// then the directory tools' names for a computer, and the checker's own
+// report's.
+const char *const kNameColumns[] = {"DNSHostName", "Name", "Computer", "ComputerName"};
+const int kNameColumnCount = sizeof kNameColumns / sizeof kNameColumns[0];
+const char kColumnsLookedFor[] = "DNSHostName, Name, Computer or ComputerName";
+const int kNoColumn = -1;
+// Windows PowerShell 5.1's Export-Csv writes a line of this before the
+// header row.
+const char kTypeLine[] = "#TYPE";
+// A distinguished name's first part, as dsquery writes a computer's.
+const char kCommonName[] = "CN=";
+
+// One line, cell or name: the text from first up to last.
+struct Span {
+    char *first;
+    char *last;
+};
+
+size_t LengthOf(const Span &span)
+{
+    return static_cast<size_t>(span.last - span.first);
+}
+
+char Capital(char character)
+{
+    return character >= 'a' && character <= 'z' ? static_cast<char>(character - 'a' + 'A') : character;
+}
+
+// Whether span begins with prefix, in any ASCII letter case.
+bool BeginsWith(const Span &span, const char *prefix)
+{
+    const size_t length = strlen(prefix);
+    if (LengthOf(span) < length)
+        return false;
+    for (size_t at = 0; at < length; ++at) {
+        if (Capital(span.first[at]) != Capital(prefix[at]))
+            return false;
+    }
+    return true;
+}
+
+bool IsWord(const Span &span, const char *word)
+{
+    return LengthOf(span) == strlen(word) && BeginsWith(span, word);
+}
+
+void Trim(Span *span)
+{
+    while (span->first < span->last && IsBlank(*span->first))
+        ++span->first;
+    while (span->last > span->first && (IsBlank(span->last[-1]) || span->last[-1] == '\r'))
+        --span->last;
+}
+
+// Within one pair of double quotes, where it has them.
+Span Unquoted(Span span)
+{
+    if (LengthOf(span) >= 2 && *span.first == '"' && span.last[-1] == '"') {
+        ++span.first;
+        --span.last;
+    }
+    return span;
+}
+
+int HexDigit(char character)
+{
+    const int kDecimalDigits = 10;
+    if (character >= '0' && character <= '9')
+        return character - '0';
+    if (character >= 'A' && character <= 'F')
+        return character - 'A' + kDecimalDigits;
+    if (character >= 'a' && character <= 'f')
+        return character - 'a' + kDecimalDigits;
+    return -1;
+}
+
+// A distinguished name's first value, after its "CN=", into scratch with
+// its escapes undone: "\," and the like stand for the character, "\2C" for
+// the byte. An escaped byte outside ASCII is a piece of UTF-8, which no
+// name in the ANSI code page is spelled with: it stays a backslash, which
+// no computer name holds. One longer than a name may be is cut a byte past
+// that, which no name is either.
+Span TakeCommonName(Span name, char *scratch)
+{
+    const int kNibbleBits = 4;
+    const int kAsciiEnd = 0x80;
+    Span value = {scratch, scratch};
+    for (char *at = name.first + strlen(kCommonName);
+         at < name.last && *at != ',' && *at != '+' && LengthOf(value) <= kComputerNameLimit; ++at) {
+        const int high = *at == '\\' && at + 2 < name.last ? HexDigit(at[1]) : -1;
+        const int low = high >= 0 ? HexDigit(at[2]) : -1;
+        if (low >= 0) {
+            const int byte = high << kNibbleBits | low;
+            *value.last++ = byte < kAsciiEnd ? static_cast<char>(byte) : '\\';
+            at += 2;
+        } else {
+            if (*at == '\\' && at + 1 < name.last)
+                ++at;
+            *value.last++ = *at;
+        }
+    }
+    return value;
+}
+
+// Room for a name taken out of a distinguished name, and a byte more.
+const size_t kScratchSize = kComputerNameLimit + 1;
+
+// The name a line or a cell holds: "\\NAME" or NAME, in double quotes or
+// not (a cell's are gone already), as a distinguished name, or as an
+// account name, whose "$" is dropped.
+Span TakeName(Span text, char *scratch)
+{
+    Span name = Unquoted(text);
+    if (BeginsWith(name, kCommonName))
+        name = TakeCommonName(name, scratch);
+    if (LengthOf(name) >= 2 && name.first[0] == '\\' && name.first[1] == '\\')
+        name.first += 2;
+    if (name.last > name.first && name.last[-1] == '$')
+        --name.last;
+    return name;
+}
+
+// Where the text is read, and the number of the line read last.
+struct Reader {
+    char *at;
+    char *end;
+    DWORD line;
+};
+
+// Says, into message, which line (and column) is wrong, and how.
+bool Refuse(Phrase *message, DWORD line, const char *column, const char *what, const char *text)
+{
+    Add(message, ", line ");
+    AddNumber(message, line);
+    if (column != NULL) {
+        Add(message, ", column ");
+        Add(message, column);
+    }
+    Add(message, what);
+    Add(message, text);
+    return false;
+}
+
+// Adds the computer that text, on line, names.
+bool AddNamed(Span text, DWORD line, const char *column, ComputerList *list, Phrase *message)
+{
+    char scratch[kScratchSize];
+    const Span name = TakeName(text, scratch);
+    if (!IsComputerName(name.first, LengthOf(name))) {
+        // A row may end before the column does: no text at all.
+        if (text.first == text.last)
+            return Refuse(message, line, column, ": empty", "");
+        *text.last = '\0';
+        return Refuse(message, line, column, ": not a computer name: ", text.first);
+    }
+    if (!AddComputer(list, name.first, LengthOf(name))) {
+        Add(message, ": ");
+        AddError(message, ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    return true;
+}
+
+// The next line, without its line break.
+Span NextLine(Reader *reader)
+{
+    Span line = {reader->at, reader->end};
+    char *const lineEnd = static_cast<char *>(memchr(reader->at, '\n', LengthOf(line)));
+    if (lineEnd != NULL)
+        line.last = lineEnd;
+    reader->at = lineEnd != NULL ? lineEnd + 1 : reader->end;
+    ++reader->line;
+    return line;
+}
+
+// A table's row, as Windows' CSV writers write one: each field in double
+// quotes, a quote inside doubled and line breaks kept, or bare, its blanks
+// trimmed; each unquoted in place and ended by a NUL. For the header row,
+// the index of each column it names; for the rest, the cells in them.
+struct Row {
+    bool header;
+    int columns[kNameColumnCount];
+    Span cells[kNameColumnCount];
+    bool empty;  // every field
+};
+
+// Reads one field into row; false for a quote that never closes.
+bool ReadField(Reader *reader, char delimiter, int index, Row *row, bool *rowEnds)
+{
+    char *at = reader->at;
+    while (at < reader->end && IsBlank(*at) && *at != delimiter)
+        ++at;
+    Span field = {at, at};
+    char *to = at;
+    if (at < reader->end && *at == '"') {
+        for (++at;; ++at) {
+            if (at == reader->end)
+                return false;
+            if (*at == '"' && (at + 1 == reader->end || at[1] != '"'))
+                break;
+            if (*at == '"')
+                ++at;
+            else if (*at == '\n')
+                ++reader->line;
+            *to++ = *at;
+        }
+        ++at;
+    }
+    // Bare text, or what follows a closing quote, up to the field's end.
+    while (at < reader->end && *at != delimiter && *at != '\n')
+        *to++ = *at++;
+    field.last = to;
+    Trim(&field);
+    *field.last = '\0';
+    *rowEnds = at == reader->end || *at == '\n';
+    if (at < reader->end && *at == '\n')
+        ++reader->line;
+    reader->at = at < reader->end ? at + 1 : at;
+    row->empty = row->empty && field.first == field.last;
+    for (int column = 0; column < kNameColumnCount; ++column) {
+        if (row->header && row->columns[column] == kNoColumn && IsWord(field, kNameColumns[column]))
+            row->columns[column] = index;
+        else if (!row->header && row->columns[column] == index)
+            row->cells[column] = field;
+    }
+    return true;
+}
+
+bool ReadRow(Reader *reader, char delimiter, Row *row, Phrase *message)
+{
+    const DWORD line = reader->line + 1;
+    row->empty = true;
+    for (int column = 0; column < kNameColumnCount; ++column)
+        row->cells[column] = Span();
+    bool rowEnds = false;
+    for (int index = 0; !rowEnds; ++index) {
+        if (!ReadField(reader, delimiter, index, row, &rowEnds))
+            return Refuse(message, line, NULL, ": a quote that never closes", "");
+    }
+    return true;
+}
+
+// The column a row's name is taken from: DNSHostName where it has one,
+// else the first of the others the table has.
+int ColumnOf(const Row &row)
+{
+    for (int column = 0; column < kNameColumnCount; ++column) {
+        if (row.columns[column] != kNoColumn && (column != 0 || row.cells[0].first != row.cells[0].last))
+            return column;
+    }
+    return 0;
+}
+
+// Adds each row's computer, the header row read from the first line that
+// is not empty; else says, into message, what is wrong.
+bool AddTabled(Reader *reader, char delimiter, ComputerList *list, Phrase *message)
+{
+    Row row = Row();
+    row.header = true;
+    for (int column = 0; column < kNameColumnCount; ++column)
+        row.columns[column] = kNoColumn;
+    if (!ReadRow(reader, delimiter, &row, message))
+        return false;
+    if (row.columns[ColumnOf(row)] == kNoColumn)
+        return Refuse(message, reader->line, NULL, ": a table without a column of computer names: ", kColumnsLookedFor);
+    row.header = false;
+    while (reader->at < reader->end) {
+        const DWORD line = reader->line + 1;
+        if (!ReadRow(reader, delimiter, &row, message))
+            return false;
+        const int column = ColumnOf(row);
+        if (!row.empty && !AddNamed(row.cells[column], line, kNameColumns[column], list, message))
+            return false;
+    }
+    return true;
+}
+
+// Whether a line is a table's header row: fields apart by the delimiter
+// outside quotes, or one field that names a column the reader knows. A
+// distinguished name, quoted or bare, is a name.
+bool IsHeaderRow(Span line, char delimiter)
+{
+    const Span only = Unquoted(line);
+    if (BeginsWith(only, kCommonName))
+        return false;
+    bool quoted = false;
+    for (const char *at = line.first; at < line.last; ++at) {
+        quoted = *at == '"' ? !quoted : quoted;
+        if (*at == delimiter && !quoted)
+            return true;
+    }
+    for (const char *const column : kNameColumns) {
+        if (IsWord(only, column))
+            return true;
+    }
+    return false;
+}
+
+// Adds each line's computer, or each row's of a table; else says, into
+// message, what is wrong.
 bool AddListed(char *text, DWORD length, ComputerList *list, Phrase *message)
 {
     const DWORD before = list->count;
-    char *const end = text + length;
-    DWORD number = 0;
-    for (char *line = text; line < end;) {
-        ++number;
-        char *lineEnd = static_cast<char *>(memchr(line, '\n', static_cast<size_t>(end - line)));
-        if (lineEnd == NULL)
-            lineEnd = end;
-        char *first = line;
-        char *last = lineEnd;
-        line = lineEnd + 1;
-        while (first < last && IsBlank(*first))
-            ++first;
-        while (last > first && (IsBlank(last[-1]) || last[-1] == '\r'))
-            --last;
-        if (first == last)
-            continue;
-        const char *name = first;
-        if (last - first >= 2 && first[0] == '\\' && first[1] == '\\')
-            name += 2;
-        const size_t nameLength = static_cast<size_t>(last - name);
-        if (!IsComputerName(name, nameLength)) {
-            *last = '\0';
-            Add(message, ", line ");
-            AddNumber(message, number);
-            Add(message, ": not a computer name: ");
-            Add(message, first);
+    Reader reader = {text, text + length, 0};
+    // The first line that is not empty, after the type line that may start
+    // the file, decides.
+    Reader atFirst = reader;
+    Span first = {text, text};
+    while (reader.at < reader.end && first.first == first.last) {
+        atFirst = reader;
+        first = NextLine(&reader);
+        Trim(&first);
+        if (reader.line == 1 && BeginsWith(first, kTypeLine))
+            first.last = first.first;
+    }
+    reader = atFirst;
+    const char delimiter = memchr(first.first, '\t', LengthOf(first)) != NULL ? '\t' : ',';
+    if (first.first != first.last && IsHeaderRow(first, delimiter)) {
+        if (!AddTabled(&reader, delimiter, list, message))
             return false;
-        }
-        if (!AddComputer(list, name, nameLength)) {
-            Add(message, ": ");
-            AddError(message, ERROR_NOT_ENOUGH_MEMORY);
-            return false;
+    } else {
+        while (reader.at < reader.end) {
+            Span line = NextLine(&reader);
+            Trim(&line);
+            if (line.first != line.last && !AddNamed(line, reader.line, NULL, list, message))
+                return false;
         }
     }
     if (list->count == before)
@@ -124,21 +435,16 @@ LONG DecodeList(const BYTE *bytes, DWORD size, char **text, DWORD *length)
 {
     if (StartsWith(bytes, size, kUtf16LittleEndianMark, sizeof kUtf16LittleEndianMark))
         return WideToAnsi(reinterpret_cast<const WCHAR *>(bytes + 2), static_cast<int>((size - 2) / 2), text, length);
-    const bool marked = StartsWith(bytes, size, kUtf8Mark, sizeof kUtf8Mark);
-    const char *const utf8 = reinterpret_cast<const char *>(bytes) + (marked ? sizeof kUtf8Mark : 0);
-    const int utf8Size = static_cast<int>(size - (marked ? sizeof kUtf8Mark : 0));
-    const DWORD strict = marked ? 0 : MB_ERR_INVALID_CHARS;
-    const int units = utf8Size > 0 ? MultiByteToWideChar(CP_UTF8, strict, utf8, utf8Size, NULL, 0) : 0;
-    if (units > 0 || marked) {
-        WCHAR *const wide = static_cast<WCHAR *>(malloc(static_cast<size_t>(units) * sizeof(WCHAR) + 1));
-        if (wide == NULL)
-            return ERROR_NOT_ENOUGH_MEMORY;
-        if (units > 0)
-            MultiByteToWideChar(CP_UTF8, strict, utf8, utf8Size, wide, units);
-        const LONG result = WideToAnsi(wide, units, text, length);
-        free(wide);
+    const char *const chars = reinterpret_cast<const char *>(bytes);
+    if (StartsWith(bytes, size, kUtf8Mark, sizeof kUtf8Mark))
+        return CodePageToAnsi(CP_UTF8, 0, chars + sizeof kUtf8Mark, size - sizeof kUtf8Mark, text, length);
+    LONG result = CodePageToAnsi(CP_UTF8, MB_ERR_INVALID_CHARS, chars, size, text, length);
+    // The checker's own report, as it wrote it: in the console's code page.
+    const DWORD headerLength = sizeof kCsvHeader - 1;
+    if (result == ERROR_NO_UNICODE_TRANSLATION && size >= headerLength && memcmp(bytes, kCsvHeader, headerLength) == 0)
+        result = CodePageToAnsi(ConsoleCodePage(), 0, chars, size, text, length);
+    if (result != ERROR_NO_UNICODE_TRANSLATION)
         return result;
-    }
     *text = static_cast<char *>(malloc(size + 1));
     if (*text == NULL)
         return ERROR_NOT_ENOUGH_MEMORY;

@@ -23,17 +23,27 @@ bool AddComputer(ComputerList *list, const char *name, size_t length);
 
 // A list file's bytes, size of them, as text in the ANSI code page, as the
 // registry's 8-bit calls take names: UTF-16LE after its byte-order mark,
-// UTF-8 after its mark or where the bytes are valid UTF-8, else ANSI as
-// they are. *text is malloc's, with room for a NUL after *length bytes.
+// UTF-8 after its mark or where the bytes are valid UTF-8, the checker's
+// own CSV report in the console's code page, which it was written in, else
+// ANSI as they are. *text is malloc's, with room for a NUL after *length
+// bytes.
 LONG DecodeList(const BYTE *bytes, DWORD size, char **text, DWORD *length);
 
-// Adds the computers the file at path lists, one a line, with or without
-// the leading "\\", blanks and tabs around them and empty lines ignored,
-// CRLF or LF. The file may be ANSI, UTF-8 with or without a byte-order
-// mark, or UTF-16LE with one, as Windows' tools write them. A file that
-// cannot be read, a line that names no computer, or a list that names none
-// at all is said on standard error, naming the file (and the line number
-// and text), and gives false.
+// Adds the computers the file at path lists, as the directory's tools and
+// the checker itself write lists:
+// - one a line, with or without the leading "\\", in double quotes or
+//   not, as a distinguished name (its first CN= value) or as an account
+//   name (its "$" dropped); blanks and tabs around them and empty lines
+//   ignored, CRLF or LF;
+// - or a table, comma- or tab-separated, whose first line (after a "#TYPE"
+//   line) is a header row naming a column of computer names: DNSHostName
+//   where a row has one, else Name, Computer or ComputerName.
+// The file may be ANSI, UTF-8 with or without a byte-order mark, or
+// UTF-16LE with one, as Windows' tools write them. A file that cannot be
+// read, a line or cell that names no computer, a table without a column
+// of names, a quote that never closes, or a list that names none at all is
+// said on standard error, naming the file (and the line, and the text),
+// and gives false.
 bool ReadComputerList(const char *path, ComputerList *list);
 
 void ReleaseComputers(ComputerList *list);

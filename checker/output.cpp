@@ -82,17 +82,21 @@ void WriteMessage(Phrase *message)
     WriteText(GetStdHandle(STD_ERROR_HANDLE), message->text);
 }
 
+UINT ConsoleCodePage()
+{
+    const UINT codePage = GetConsoleOutputCP();
+    return codePage != 0 ? codePage : CP_OEMCP;
+}
+
 // Text in the ANSI code page into the console's output code page; returns
 // the converted length, or 0 where it cannot be converted.
 static int Convert(const char *text, int length, char *converted)
 {
-    UINT codePage = GetConsoleOutputCP();
-    if (codePage == 0)
-        codePage = CP_OEMCP;
     WCHAR wide[kPrintableSize];
     const int wideLength = MultiByteToWideChar(CP_ACP, 0, text, length, wide, kPrintableSize);
-    return wideLength > 0 ? WideCharToMultiByte(codePage, 0, wide, wideLength, converted, kConvertedSize, NULL, NULL)
-                          : 0;
+    return wideLength > 0
+               ? WideCharToMultiByte(ConsoleCodePage(), 0, wide, wideLength, converted, kConvertedSize, NULL, NULL)
+               : 0;
 }
 
 void Append(Report *report, const char *text, bool quoted)

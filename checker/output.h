@@ -41,11 +41,19 @@ struct Report {
 // double quote, as a quoted CSV field does. What does not fit is cut off.
 void Append(Report *report, const char *text, bool quoted = false);
 
+// The console's output code page; with no console, the OEM code page, which
+// a console would have had.
+UINT ConsoleCodePage();
+
 // Writes text, which is in the ANSI code page, in the console's output code
 // page, as Windows' own console tools do: a console shows it, and a pipe,
 // findstr or a PowerShell capture reads it as a person would have seen it.
 // With no console, in the OEM code page, which a console would have had.
 void WriteText(HANDLE out, const char *text);
 void WriteReport(HANDLE out, const char *text, DWORD length);
+
+// The columns of /FO CSV, as its header row names them: the list reader
+// knows its own report by them.
+const char kCsvHeader[] = "\"Computer\",\"Verdict\",\"Exit code\",\"Reason\",\"Order now\",\"Order after\"\r\n";
 
 #endif

@@ -17,9 +17,6 @@ extern const char *const kVerdictWords[kVerdictCount + 1];
 // The word a finding begins with.
 int WordOf(const Finding &finding);
 
-// The CSV columns, as the header row names them.
-const char kCsvHeader[] = "\"Computer\",\"Verdict\",\"Exit code\",\"Reason\",\"Order now\",\"Order after\"\r\n";
-
 // Appends the verdict for computer ("\\NAME", or NULL for this computer).
 // In a CSV row each list is one field, its names separated by line feeds:
 // a spreadsheet shows them one a line in the cell, and PowerShell splits

@@ -48,12 +48,15 @@ UINT GetConsoleOutputCP()
     return g_console.outputCodePage;
 }
 
-// The ANSI code page's letters are Latin-1 here, as 1252's mostly are;
-// UTF-8 is decoded for real. As the platform does, a length of 0 fails, a
-// room of 0 asks for the room needed, and too little room fails.
+// The ANSI code page's letters are Latin-1 here, as 1252's mostly are, and
+// the OEM code page has its u with diaeresis; UTF-8 is decoded for real. As
+// the platform does, a length of 0 fails, a room of 0 asks for the room
+// needed, and too little room fails.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideSize)
 {
-    if (g_console.conversionsFail || length <= 0 || (codePage != CP_ACP && codePage != CP_UTF8)) {
+    if (codePage == CP_OEMCP)
+        codePage = 437;
+    if (g_console.conversionsFail || length <= 0 || (codePage != CP_ACP && codePage != CP_UTF8 && codePage != 437)) {
         SetFakeLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -81,6 +84,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
                 follow = 0;
             }
         }
+        if (codePage == 437 && point >= 0x80)
+            point = point == 0x81 ? 0x00FC : 0xFFFD;
         at += 1 + follow;
         if (point >= 0x10000) {
             units.push_back(static_cast<WCHAR>(0xD800 + ((point - 0x10000) >> 10)));

@@ -1321,6 +1321,50 @@ TEST_F(Checker, AListFileNamesComputers)
          {},
          "provider-order-check: list.txt, line 1: not a computer name: ?\xc3\xb3"
          "d?\r\n"},
+        // As the directory's tools write a list.
+        {"dsquery computer -o rdn: quoted", "\"PC17\"\r\n\"PC18\"\r\n", {"\\\\PC17", "\\\\PC18"}},
+        {"dsquery computer -o samid: account names", "\"PC17$\"\r\nPC18$\r\n", {"\\\\PC17", "\\\\PC18"}},
+        {"dsquery computer: distinguished names, their escapes undone, quoted or bare",
+         "\"CN=PC17,OU=Workstations,DC=corp,DC=example,DC=com\"\r\n"
+         "\"cn=Lab\\2D3\\=A,OU=Lab\\, North,DC=corp\"\r\nCN=PC18+SN=x,DC=corp\r\n",
+         {"\\\\PC17", "\\\\Lab-3=A", "\\\\PC18"}},
+        {"a distinguished name's escaped UTF-8 is no name's",
+         "\"CN=Dr\\C3\\BCck,DC=corp\"\r\n",
+         {},
+         "provider-order-check: list.txt, line 1: not a computer name: \"CN=Dr\\C3\\BCck,DC=corp\"\r\n"},
+        {"Users and Computers' export, tab-separated", "Name\tType\tDescription\r\nPC17\tComputer\t\r\n\r\n"
+                                                       "PC18\tComputer\tFront desk\r\n",
+         {"\\\\PC17", "\\\\PC18"}},
+        {"Users and Computers' export, comma-separated, UTF-16",
+         Utf16(u"\ufeffname,type,description\r\nPC17,Computer,\"Front desk, \"\"north\"\"\"\r\nPC18,Computer,\r\n"),
+         {"\\\\PC17", "\\\\PC18"}},
+        {"Export-Csv in Windows PowerShell 5.1: a type line, DNSHostName where a row has one",
+         "#TYPE Microsoft.ActiveDirectory.Management.ADComputer\r\n"
+         "\"DistinguishedName\",\"DNSHostName\",\"Enabled\",\"Name\",\"SamAccountName\"\r\n"
+         "\"CN=PC17,OU=Workstations,DC=corp\",\"pc17.corp.example.com\",\"True\",\"PC17\",\"PC17$\"\r\n"
+         "\"CN=PC18,OU=Workstations,DC=corp\",,\"False\",\"PC18\",\"PC18$\"\r\n",
+         {"\\\\pc17.corp.example.com", "\\\\PC18"}},
+        {"Export-Csv in PowerShell 7: UTF-8, no type line",
+         "\"DNSHostName\",\"Name\"\r\n\"\",\"Dr\xc3\xbc"
+         "ck\"\r\n",
+         {"\\\\Dr\xfc"
+          "ck"}},
+        {"one column, its header Name", "Name\r\nPC17\r\n", {"\\\\PC17"}},
+        {"a header that names no column of names",
+         "Host,Address\r\nPC17,10.0.0.1\r\n",
+         {},
+         "provider-order-check: list.txt, line 1: a table without a column of computer names: DNSHostName, Name, "
+         "Computer or ComputerName\r\n"},
+        {"a quote that never closes, where it opened",
+         "Name,Description\r\nPC17,\"Front\r\ndesk\r\n",
+         {},
+         "provider-order-check: list.txt, line 2: a quote that never closes\r\n"},
+        {"a cell that is no name, on the line its row begins",
+         "Computer,Order now\r\nA,\"x\ny\"\r\n\"B C\",\r\n",
+         {},
+         "provider-order-check: list.txt, line 4, column Computer: not a computer name: B C\r\n"},
+        {"a row that ends before its column", "Type,Name\r\nComputer,PC17\r\nComputer\r\n", {},
+         "provider-order-check: list.txt, line 3, column Name: empty\r\n"},
         {"empty", "", {}, "provider-order-check: list.txt: names no computer\r\n"},
         {"blank lines only", " \r\n\t\n", {}, "provider-order-check: list.txt: names no computer\r\n"},
         {"a mark only", "\xef\xbb\xbf", {}, "provider-order-check: list.txt: names no computer\r\n"},
@@ -1396,6 +1440,22 @@ TEST_F(Checker, AListFileNamesComputers)
         EXPECT_EQ(0, OpenFakeHandles());
         ReleaseComputers(&list);
     }
+
+    // The checker's own report, redirected: in the OEM code page, line
+    // feeds inside its cells.
+    ResetFakePlatform();
+    g_console.outputCodePage = 0;
+    g_files.contents["audit.csv"] = std::string(kCsvHeader) +
+                                    "\"PRN1\",\"stale\",\"1\",\"Order does not name every provider subkey once\",\"Old\n"
+                                    "LanMan Print Services\",\"LanMan Print Services\"\r\n"
+                                    "\"Dr\x81"
+                                    "ck\",\"unreadable\",\"3\",\"remote registry: error 53\",\"\",\"\"\r\n";
+    ComputerList report = ComputerList();
+    ASSERT_TRUE(ReadComputerList("audit.csv", &report));
+    EXPECT_EQ(Names({"\\\\PRN1", "\\\\Dr\xfc"
+                                 "ck"}),
+              Names(report.names, report.names + report.count));
+    ReleaseComputers(&report);
 
     ResetFakePlatform();
     g_files.contents["fleet.txt"] = hundredThousand;
