@@ -7,9 +7,9 @@
 # a second run changes nothing. Runs in the case's
 # Wine prefix.
 #
-#   guide_recipes.sh WINE BUILD_DIR GUIDE NET_WITHOUT_Y
+#   guide_recipes.sh WINE BUILD_DIR GUIDE NET_WITHOUT_Y DSQUERY
 set -uo pipefail
-wine=$1 build=$2 guide=$3 net_without_y=$4
+wine=$1 build=$2 guide=$3 net_without_y=$4 dsquery=$5
 . "$(dirname "$0")/../../scripts/wine-env.sh"
 key='HKLM\SYSTEM\CurrentControlSet\Control\Print\Providers'
 work="$build/recipes"
@@ -18,8 +18,11 @@ cp "$build/provider-order.exe" "$build/provider-order-check.exe" "$work/"
 # Wine's net.exe does not take /y, which Windows' asks for when a service
 # depends on the spooler; cmd finds this one in the working folder first.
 cp "$net_without_y" "$work/net.exe"
+# Nor has it dsquery; this one lists the computers of directory.txt.
+cp "$dsquery" "$work/dsquery.exe"
 own=$("$wine" cmd /c echo %COMPUTERNAME% | tr -d '\r')
 printf '%s\r\nno-such-computer\r\n' "$own" >"$work/computers.txt"
+printf '%s\r\nno-such-computer\r\n' "$own" >"$work/directory.txt"
 failures=0
 
 # The block after the recipe's marker, as the guide has it.
@@ -62,7 +65,7 @@ current() { [ "$(shown_order "$key")" = "$(joined_subkeys "$key")" ]; }
 # As /F writes it: the provider the stale Order named kept first.
 kept_first() { [ "$(shown_order "$key")" = 'LanMan Print Services\0Internet Print Provider' ]; }
 
-for name in list-audit csv-audit repair-from-workstation client-fleet start-wait startup-script; do
+for name in list-audit dsquery-audit csv-audit check-again repair-from-workstation client-fleet start-wait startup-script; do
     [ -n "$(recipe "$name")" ] || expect "the guide has the recipe $name" no
 done
 "$wine" net start spooler >/dev/null 2>&1
@@ -81,6 +84,14 @@ expect "list-audit: the unknown one is unreadable, 53" \
 expect "list-audit: the count last" \
     "$(holds [ "$(tail -n 1 <<<"$output")" = "2 computers: 0 current, 1 stale, 0 untouched, 1 unreadable" ])"
 expect "list-audit: Order as it was" "$(holds [ "$(shown_order "$key")" = "$before" ])"
+
+listed=$output
+output=$(run_batch dsquery-audit)
+echo "$output"
+# Among the lines cmd echoes: every line the bare names gave.
+expect "dsquery-audit: the directory's list checks as the bare names do" \
+    "$(holds [ "$(grep -cxF -f <(printf '%s\n' "$listed") <<<"$output")" -eq "$(wc -l <<<"$listed")" ])"
+printf '%s\r\nno-such-computer\r\n' "$own" >"$work/computers.txt"
 
 # A provider whose name holds a comma and a quote, which CSV must quote.
 "$wine" reg add "$key\\Fax, \"North\"" /f >/dev/null
@@ -105,6 +116,8 @@ PYTHON
 )
 echo "$table"
 expect "csv-audit: a CSV reader takes the table, quotes and all" "$(holds grep -q 'reads back' <<<"$table")"
+expect "check-again: the report checks its computers as the list does" \
+    "$(holds [ "$(run_line check-again)" = "$(run_line list-audit)" ])"
 
 # Repaired from the workstation, the spooler stopped first: it is started.
 seed_stale_providers "$key"

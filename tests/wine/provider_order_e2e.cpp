@@ -851,7 +851,8 @@ std::string Utf8(const std::string &ansi)
 // Dozens of computers, reachable (this one, by its name in any case) and not
 // (any other name) interleaved, are checked at once: each one's lines are
 // what it alone gives, in the order named, with the highest exit code and a
-// count; a list file in each encoding Windows' tools write gives the same.
+// count; a list file in each encoding and form Windows' tools write, and
+// the checker's own CSV report of the run, gives the same.
 void CheckerFleet()
 {
     SeedProviders(kRealisticProviders);
@@ -887,6 +888,20 @@ void CheckerFleet()
     CHECK(run.out == expected);
     CHECK(run.err == summary);
 
+    // The same computers as the directory's tools list them, and as the
+    // checker's own report names them.
+    std::string quoted, distinguished, accounts, exported, table;
+    for (size_t index = 0; index < names.size(); ++index) {
+        const std::string &name = names[index];
+        quoted += "\"" + name + "\"\r\n";
+        distinguished += "\"CN=" + name + ",OU=Workstations\\, North,DC=corp,DC=example,DC=com\"\r\n";
+        accounts += "\"" + name + "$\"\r\n";
+        exported += name + "\tComputer\t\r\n";
+        table += "\"CN=" + name + ",DC=corp\",\"" + (index % 2 ? name : "") + "\",\"" + name + "\"\r\n";
+    }
+    const std::string header = "\"DistinguishedName\",\"DNSHostName\",\"Name\"\r\n";
+    const CheckerRun report = RunChecker(tail + "/FO CSV");
+    CHECK(report.exitCode == 3);
     const struct {
         const char *file;
         std::string bytes;
@@ -895,6 +910,13 @@ void CheckerFleet()
         {"fleet-utf8.txt", Utf8(listed)},
         {"fleet-utf8-mark.txt", "\xef\xbb\xbf" + Utf8(listed)},
         {"fleet-utf16.txt", Utf16WithMark(listed)},
+        {"fleet-rdn.txt", quoted},
+        {"fleet-dn.txt", distinguished},
+        {"fleet-samid.txt", accounts},
+        {"fleet-export.txt", Utf16WithMark("Name\tType\tDescription\r\n" + exported)},
+        {"fleet-ps5.csv", "\xef\xbb\xbf" + Utf8("#TYPE Microsoft.ActiveDirectory.Management.ADComputer\r\n" + header + table)},
+        {"fleet-ps7.csv", Utf8(header + table)},
+        {"fleet-report.csv", report.out},
     };
     for (const auto &list : lists) {
         const CheckerRun fromList = RunChecker("@\"" + WriteBeside(list.file, list.bytes) + "\"");
