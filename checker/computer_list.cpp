@@ -182,21 +182,22 @@ Span TakeCommonName(Span name, char *scratch)
 {
     const int kNibbleBits = 4;
     const int kAsciiEnd = 0x80;
-    Span value = {scratch, scratch};
-    for (char *at = name.first + strlen(kCommonName);
-         at < name.last && *at != ',' && *at != '+' && LengthOf(value) <= kComputerNameLimit; ++at) {
+    size_t length = 0;
+    for (const char *at = name.first + strlen(kCommonName);
+         at < name.last && *at != ',' && *at != '+' && length <= kComputerNameLimit; ++at) {
         const int high = *at == '\\' && at + 2 < name.last ? HexDigit(at[1]) : -1;
         const int low = high >= 0 ? HexDigit(at[2]) : -1;
         if (low >= 0) {
             const int byte = high << kNibbleBits | low;
-            *value.last++ = byte < kAsciiEnd ? static_cast<char>(byte) : '\\';
+            scratch[length++] = byte < kAsciiEnd ? static_cast<char>(byte) : '\\';
             at += 2;
         } else {
             if (*at == '\\' && at + 1 < name.last)
                 ++at;
-            *value.last++ = *at;
+            scratch[length++] = *at;
         }
     }
+    const Span value = {scratch, scratch + length};
     return value;
 }
 
@@ -282,6 +283,32 @@ struct Row {
     bool empty;  // every field
 };
 
+// The column a header's field names, if it names one the reader knows.
+int ColumnNamed(const Span &field)
+{
+    for (int column = 0; column < kNameColumnCount; ++column) {
+        if (IsWord(field, kNameColumns[column]))
+            return column;
+    }
+    return kNoColumn;
+}
+
+// A quoted field's text, from after its opening quote, unquoted into to;
+// where it ends, after its closing quote, or NULL where none closes it.
+char *ReadQuoted(Reader *reader, char *at, char **to)
+{
+    for (; at < reader->end; ++at) {
+        if (*at == '"' && (at + 1 == reader->end || at[1] != '"'))
+            return at + 1;
+        if (*at == '"')
+            ++at;
+        else if (*at == '\n')
+            ++reader->line;
+        *(*to)++ = *at;
+    }
+    return NULL;
+}
+
 // Reads one field into row; false for a quote that never closes.
 bool ReadField(Reader *reader, char delimiter, int index, Row *row, bool *rowEnds)
 {
@@ -290,20 +317,10 @@ bool ReadField(Reader *reader, char delimiter, int index, Row *row, bool *rowEnd
         ++at;
     Span field = {at, at};
     char *to = at;
-    if (at < reader->end && *at == '"') {
-        for (++at;; ++at) {
-            if (at == reader->end)
-                return false;
-            if (*at == '"' && (at + 1 == reader->end || at[1] != '"'))
-                break;
-            if (*at == '"')
-                ++at;
-            else if (*at == '\n')
-                ++reader->line;
-            *to++ = *at;
-        }
-        ++at;
-    }
+    if (at < reader->end && *at == '"')
+        at = ReadQuoted(reader, at + 1, &to);
+    if (at == NULL)
+        return false;
     // Bare text, or what follows a closing quote, up to the field's end.
     while (at < reader->end && *at != delimiter && *at != '\n')
         *to++ = *at++;
@@ -315,10 +332,11 @@ bool ReadField(Reader *reader, char delimiter, int index, Row *row, bool *rowEnd
         ++reader->line;
     reader->at = at < reader->end ? at + 1 : at;
     row->empty = row->empty && field.first == field.last;
-    for (int column = 0; column < kNameColumnCount; ++column) {
-        if (row->header && row->columns[column] == kNoColumn && IsWord(field, kNameColumns[column]))
-            row->columns[column] = index;
-        else if (!row->header && row->columns[column] == index)
+    const int named = row->header ? ColumnNamed(field) : kNoColumn;
+    if (named != kNoColumn && row->columns[named] == kNoColumn)
+        row->columns[named] = index;
+    for (int column = 0; column < kNameColumnCount && !row->header; ++column) {
+        if (row->columns[column] == index)
             row->cells[column] = field;
     }
     return true;
@@ -387,23 +405,18 @@ bool IsHeaderRow(Span line, char delimiter)
         if (*at == delimiter && !quoted)
             return true;
     }
-    for (const char *const column : kNameColumns) {
-        if (IsWord(only, column))
-            return true;
-    }
-    return false;
+    return ColumnNamed(only) != kNoColumn;
 }
 
 // Adds each line's computer, or each row's of a table; else says, into
 // message, what is wrong.
-bool AddListed(char *text, DWORD length, ComputerList *list, Phrase *message)
+bool AddListed(Reader reader, ComputerList *list, Phrase *message)
 {
     const DWORD before = list->count;
-    Reader reader = {text, text + length, 0};
     // The first line that is not empty, after the type line that may start
     // the file, decides.
     Reader atFirst = reader;
-    Span first = {text, text};
+    Span first = {reader.at, reader.at};
     while (reader.at < reader.end && first.first == first.last) {
         atFirst = reader;
         first = NextLine(&reader);
@@ -437,7 +450,8 @@ LONG DecodeList(const BYTE *bytes, DWORD size, char **text, DWORD *length)
         return WideToAnsi(reinterpret_cast<const WCHAR *>(bytes + 2), static_cast<int>((size - 2) / 2), text, length);
     const char *const chars = reinterpret_cast<const char *>(bytes);
     if (StartsWith(bytes, size, kUtf8Mark, sizeof kUtf8Mark))
-        return CodePageToAnsi(CP_UTF8, 0, chars + sizeof kUtf8Mark, size - sizeof kUtf8Mark, text, length);
+        return CodePageToAnsi(CP_UTF8, 0, chars + sizeof kUtf8Mark, size - static_cast<DWORD>(sizeof kUtf8Mark), text,
+                              length);
     LONG result = CodePageToAnsi(CP_UTF8, MB_ERR_INVALID_CHARS, chars, size, text, length);
     // The checker's own report, as it wrote it: in the console's code page.
     const DWORD headerLength = sizeof kCsvHeader - 1;
@@ -508,7 +522,8 @@ bool ReadComputerList(const char *path, ComputerList *list)
         Add(&message, ": ");
         AddError(&message, result);
     } else {
-        listed = AddListed(text, length, list, &message);
+        const Reader reader = {text, text + length, 0};
+        listed = AddListed(reader, list, &message);
     }
     free(text);
     if (!listed)

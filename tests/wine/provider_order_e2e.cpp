@@ -914,7 +914,8 @@ void CheckerFleet()
         {"fleet-dn.txt", distinguished},
         {"fleet-samid.txt", accounts},
         {"fleet-export.txt", Utf16WithMark("Name\tType\tDescription\r\n" + exported)},
-        {"fleet-ps5.csv", "\xef\xbb\xbf" + Utf8("#TYPE Microsoft.ActiveDirectory.Management.ADComputer\r\n" + header + table)},
+        {"fleet-ps5.csv",
+         "\xef\xbb\xbf" + Utf8("#TYPE Microsoft.ActiveDirectory.Management.ADComputer\r\n" + header + table)},
         {"fleet-ps7.csv", Utf8(header + table)},
         {"fleet-report.csv", report.out},
     };
