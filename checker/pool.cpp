@@ -1,5 +1,6 @@
 #include "pool.h"
 
+#include "look.h"
 #include "progress.h"
 #include "remote_registry.h"
 #include "report.h"
@@ -17,8 +18,8 @@ const DWORD kQuickWorkers = 32;
 // another thread started in its place, so that kQuickWorkers stay free for
 // the rest. A computer that answers at all mostly does within it.
 const DWORD kUnansweredAfter = 100;
-// How often the caller looks for them while computers are left to take.
-const DWORD kLookInterval = 20;
+// How often the caller counts them while computers are left to take.
+const DWORD kCountInterval = 20;
 // The most threads a run holds, however many computers are off: their
 // stacks' reservations take 256 MiB of a 32-bit process's 2 GiB. Where
 // fewer can start, the run goes on with those it has.
@@ -32,10 +33,18 @@ const DWORD kMillisecondsPerSecond = 1000;
 // it is watched.
 const DWORD kProgressAfter = 1000;
 
+// How long a thread with nothing to take waits for the look to answer for
+// a computer before it looks again whether any may still come.
+const DWORD kIdleWait = 100;
+
 enum SlotState {
     kWaiting,    // no thread has taken it yet
+    kClaimed,    // taken by a thread, which sets the time it began
     kRunning,    // started: the time it began is set
     kWriting,    // a change has begun (a service, Order): waited for, whatever /T says
+    kLooking,    // in the look, which no thread waits on
+    kAnswered,   // the look is done with it: it waits for a thread to check it
+    kSilent,     // it said nothing within the look's wait: the caller writes so
     kDone,       // verdict and text set
     kAbandoned,  // given up on under /T; its thread writes nothing, and frees what it made
 };
@@ -44,6 +53,7 @@ enum SlotState {
 struct Slot {
     volatile LONG state;
     DWORD started;  // GetTickCount when its check began
+    bool answered;  // on TCP port 445: a refusal then is its Remote Registry's
     Verdict verdict;
     int word;          // its first word, as WordOf gives it
     bool leftChanged;  // its Remote Registry not put back
@@ -63,12 +73,21 @@ struct Pool {
     volatile LONG threads;     // threads not ended, given up on or not
     volatile LONG checked;     // computers whose lines are ready, or written
     volatile LONG references;  // the caller's and each thread's
-    HANDLE progress;           // auto-reset: a check began or ended
+    HANDLE progress;           // auto-reset: a check began or ended, or the look found one
+    // The computers the look has answered for, in the order it did, each to
+    // be claimed by the thread that checks it; and those in the look or
+    // answered for and not yet claimed.
+    Look *look;  // NULL: none is looked at
+    DWORD *answered;
+    volatile LONG answeredTaken;
+    volatile LONG answeredCount;
+    volatile LONG held;
+    HANDLE answeredSignal;  // a semaphore: one count for each answered for
     // The caller's own, never a thread's:
     DWORD leftChanged;  // written so far whose Remote Registry was not put back
     DWORD mostThreads;  // kMostWorkers, or as many as could start
     DWORD begun;        // GetTickCount when the run began
-    DWORD looked;       // and when it last looked for computers unanswered
+    DWORD counted;      // and when it last counted the computers unanswered
     ProgressLine line;
 };
 
@@ -82,8 +101,12 @@ void Release(Pool *pool)
 {
     if (InterlockedDecrement(&pool->references) != 0)
         return;
-    CloseHandle(pool->progress);
+    if (pool->progress != NULL)
+        CloseHandle(pool->progress);
+    if (pool->answeredSignal != NULL)
+        CloseHandle(pool->answeredSignal);
     ReleaseComputers(&pool->plan.computers);
+    free(pool->answered);
     free(pool->slots);
     free(pool);
 }
@@ -103,24 +126,32 @@ bool MayWrite(void *context)
     return state == kRunning || state == kWriting;
 }
 
-enum Taken { kChecked, kNoneLeft, kGivenUp };
+enum Taken {
+    kChecked,  // a computer's lines are in its slot, or it is in the look
+    kNoneLeft,
+    kGivenUp,  // the computer it checked was given up on under /T
+};
 
-// Takes the next computer, checks it, and leaves its lines in its slot.
-Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
+// The thread that checks a computer claims it, from the state it waits in,
+// and only then sets the time it began: the caller reads it once it runs.
+bool Claim(Slot *slot, LONG from)
 {
-    if (StopRequested())
-        return kNoneLeft;
-    const DWORD index = static_cast<DWORD>(InterlockedIncrement(&pool->next) - 1);
-    if (index >= pool->count)
-        return kNoneLeft;
-    Slot *const slot = &pool->slots[index];
+    if (InterlockedCompareExchange(&slot->state, kClaimed, from) != from)
+        return false;
     slot->started = GetTickCount();
     InterlockedExchange(&slot->state, kRunning);
-    SetEvent(pool->progress);
+    return true;
+}
 
+// Checks the computer at index, claimed, and leaves its lines in its slot.
+Taken CheckClaimed(Pool *pool, DWORD index, CheckWork *work, Report *report)
+{
+    Slot *const slot = &pool->slots[index];
+    SetEvent(pool->progress);
     const char *const computer = ComputerAt(pool, index);
     work->mayWrite = MayWrite;
     work->mayWriteContext = slot;
+    work->answered = slot->answered;
     const Verdict verdict = CheckComputer(computer, pool->plan.actions, work);
     report->length = 0;
     ReportFinding(work->finding, computer, pool->plan.format, report);
@@ -142,19 +173,110 @@ Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
     return kChecked;
 }
 
+// Told by the look, on the caller's thread: a computer that said nothing is the
+// caller's to write; one that answered, or could not be tried, waits for
+// the next thread free to check it.
+void Found(void *context, DWORD index, LookOutcome outcome)
+{
+    Pool *const pool = static_cast<Pool *>(context);
+    Slot *const slot = &pool->slots[index];
+    slot->answered = outcome == kLookAnswers;
+    if (outcome == kLookSilent) {
+        if (InterlockedCompareExchange(&slot->state, kSilent, kLooking) == kLooking)
+            InterlockedDecrement(&pool->held);
+    } else if (InterlockedCompareExchange(&slot->state, kAnswered, kLooking) == kLooking) {
+        pool->answered[Read(&pool->answeredCount)] = index;
+        InterlockedIncrement(&pool->answeredCount);
+        ReleaseSemaphore(pool->answeredSignal, 1, NULL);
+    }
+    SetEvent(pool->progress);
+}
+
+// Claims the computer answered for first and not yet claimed, if any.
+bool TakeAnswered(Pool *pool, DWORD *index)
+{
+    for (;;) {
+        const LONG taken = Read(&pool->answeredTaken);
+        if (taken >= Read(&pool->answeredCount))
+            return false;
+        if (InterlockedCompareExchange(&pool->answeredTaken, taken + 1, taken) != taken)
+            continue;
+        *index = pool->answered[taken];
+        // The caller may have claimed it itself, or given it up.
+        if (Claim(&pool->slots[*index], kAnswered)) {
+            InterlockedDecrement(&pool->held);
+            return true;
+        }
+    }
+}
+
+// Takes the next computer: one the look has answered for, else the next
+// named, which is handed to the look where its name resolves, and else
+// checked at once.
+Taken CheckNext(Pool *pool, CheckWork *work, Report *report)
+{
+    if (StopRequested())
+        return kNoneLeft;
+    DWORD index = 0;
+    if (TakeAnswered(pool, &index))
+        return CheckClaimed(pool, index, work, report);
+    index = static_cast<DWORD>(InterlockedIncrement(&pool->next) - 1);
+    if (index >= pool->count)
+        return kNoneLeft;
+    Slot *const slot = &pool->slots[index];
+    // Given up on already: a stop was asked for.
+    if (!Claim(slot, kWaiting))
+        return kChecked;
+    SetEvent(pool->progress);
+    const char *const computer = ComputerAt(pool, index);
+    addrinfo *const addresses = computer != NULL && pool->look != NULL ? Resolve(computer) : NULL;
+    if (addresses == NULL)
+        return CheckClaimed(pool, index, work, report);
+    // Counted first, so that no thread ends while it may be answered for.
+    InterlockedIncrement(&pool->held);
+    if (InterlockedCompareExchange(&slot->state, kLooking, kRunning) != kRunning) {
+        InterlockedDecrement(&pool->held);
+        ReleaseAddresses(addresses);
+        return kGivenUp;
+    }
+    QueueLook(pool->look, index, addresses);
+    return kChecked;
+}
+
+bool LeftToTake(Pool *pool)
+{
+    return (static_cast<DWORD>(Read(&pool->next)) < pool->count ||
+            Read(&pool->answeredTaken) < Read(&pool->answeredCount)) &&
+           !StopRequested();
+}
+
 DWORD WINAPI Worker(void *context)
 {
     Pool *const pool = static_cast<Pool *>(context);
     CheckWork work;
     Report report;
-    Taken taken;
-    while ((taken = CheckNext(pool, &work, &report)) == kChecked) {
-    }
-    // One given up on was counted out when it was. One that leaves with
-    // computers not begun (a stop was asked for) tells the caller.
-    if (taken == kNoneLeft) {
+    for (;;) {
+        const Taken taken = CheckNext(pool, &work, &report);
+        if (taken == kChecked)
+            continue;
+        // One given up on was counted out when it was; back from its
+        // computer, it takes another.
+        if (taken == kGivenUp) {
+            if (!LeftToTake(pool))
+                break;
+            InterlockedIncrement(&pool->active);
+            continue;
+        }
+        // Nothing to take now, while the look may still answer for some.
+        if (!StopRequested() && Read(&pool->held) != 0) {
+            WaitForSingleObject(pool->answeredSignal, kIdleWait);
+            continue;
+        }
+        // One that leaves with computers not begun (a stop was asked for)
+        // tells the caller.
         InterlockedDecrement(&pool->active);
         SetEvent(pool->progress);
+        break;
     }
     InterlockedDecrement(&pool->threads);
     Release(pool);
@@ -179,11 +301,6 @@ bool StartWorker(Pool *pool)
     return false;
 }
 
-bool LeftToTake(Pool *pool)
-{
-    return static_cast<DWORD>(Read(&pool->next)) < pool->count && !StopRequested();
-}
-
 // Starts threads, within the limit, until there is one for each computer
 // unanswered (of those from first on, taken and still checked) and
 // kQuickWorkers for the rest, or one for each of the rest where fewer.
@@ -193,11 +310,12 @@ void StartFreeWorkers(Pool *pool, DWORD first, DWORD now)
     // ended, so active counts every thread not given up on.
     const LONG active = Read(&pool->active);
     const DWORD taken = static_cast<DWORD>(Read(&pool->next));
-    if (taken >= pool->count || StopRequested())
+    if (!LeftToTake(pool))
         return;
-    const DWORD left = pool->count - taken;
+    const DWORD left = (taken < pool->count ? pool->count - taken : 0) +
+                       static_cast<DWORD>(Read(&pool->answeredCount) - Read(&pool->answeredTaken));
     LONG wanted = static_cast<LONG>(left < kQuickWorkers ? left : kQuickWorkers);
-    for (DWORD index = first; index < taken; ++index) {
+    for (DWORD index = first; index < taken && index < pool->count; ++index) {
         Slot *const slot = &pool->slots[index];
         const LONG state = Read(&slot->state);
         if ((state == kRunning || state == kWriting) && now - slot->started >= kUnansweredAfter)
@@ -235,14 +353,14 @@ DWORD Shorter(DWORD wait, DWORD other)
 // While the caller waits for the computer at index (in state): threads
 // started in place of computers unanswered, and the progress line shown.
 // Returns how long it may wait, at most wait, before it looks again.
-DWORD LookAround(Pool *pool, DWORD index, LONG state, DWORD now, DWORD wait)
+DWORD WhileWaiting(Pool *pool, DWORD index, LONG state, DWORD now, DWORD wait)
 {
     if (LeftToTake(pool)) {
-        if (now - pool->looked >= kLookInterval) {
-            pool->looked = now;
+        if (now - pool->counted >= kCountInterval) {
+            pool->counted = now;
             StartFreeWorkers(pool, index, now);
         }
-        wait = Shorter(wait, kLookInterval);
+        wait = Shorter(wait, kCountInterval);
     }
     if (pool->line.console == NULL)
         return wait;
@@ -255,8 +373,46 @@ DWORD LookAround(Pool *pool, DWORD index, LONG state, DWORD now, DWORD wait)
     return Shorter(wait, kProgressInterval);
 }
 
+enum Attended { kLeftToThreads, kAttended, kWrittenInstead };
+
+// What the caller does itself for the computer at index, in state, where
+// no thread will: where the look found it silent, or a stop leaves it
+// unbegun, its line goes in its place (reason); where no thread is left at
+// all to take it, it is checked here. Threads given up on under /T are
+// left to come back for it, however many.
+Attended AttendTo(Pool *pool, DWORD index, LONG state, CheckWork *work, Report *report, Phrase *reason)
+{
+    Slot *const slot = &pool->slots[index];
+    if (state == kSilent) {
+        Add(reason, "no answer on TCP port 445 in ");
+        AddNumber(reason, LookWaitSeconds(pool->look));
+        Add(reason, " s: switched off, or a firewall drops file and printer sharing");
+        return kWrittenInstead;
+    }
+    const bool stopped = StopRequested();
+    if (stopped && (state == kLooking || state == kAnswered) &&
+        InterlockedCompareExchange(&slot->state, kAbandoned, state) == state) {
+        InterlockedDecrement(&pool->held);
+        Add(reason, "not checked: the run was stopped");
+        return kWrittenInstead;
+    }
+    const bool threadless = Read(&pool->threads) == 0;
+    if (state == kAnswered && threadless && Claim(slot, kAnswered)) {
+        InterlockedDecrement(&pool->held);
+        CheckClaimed(pool, index, work, report);
+        return kAttended;
+    }
+    if (state != kWaiting || !(threadless || (stopped && Read(&pool->active) == 0)))
+        return kLeftToThreads;
+    // None taken: a stop was asked for, and the rest is not begun.
+    if (CheckNext(pool, work, report) != kNoneLeft)
+        return kAttended;
+    Add(reason, "not checked: the run was stopped");
+    return kWrittenInstead;
+}
+
 // Waits for the computer at index, writes its lines, and returns its first
-// word (WordOf). Where no thread is left to take it, checks it here.
+// word (WordOf).
 int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
 {
     Slot *const slot = &pool->slots[index];
@@ -267,14 +423,11 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
         const LONG state = Read(&slot->state);
         if (state == kDone)
             break;
-        if (state == kWaiting && Read(&pool->active) == 0) {
-            // None taken: a stop was asked for, and the rest is not begun.
-            if (CheckNext(pool, work, report) == kNoneLeft) {
-                Add(&reason, "not checked: the run was stopped");
-                return WriteInstead(pool, index, reason, work, report);
-            }
+        const Attended attended = AttendTo(pool, index, state, work, report, &reason);
+        if (attended == kWrittenInstead)
+            return WriteInstead(pool, index, reason, work, report);
+        if (attended == kAttended)
             continue;
-        }
         const DWORD now = GetTickCount();
         DWORD wait = INFINITE;
         if (state == kRunning && limit != 0) {
@@ -292,7 +445,10 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
             }
             wait = limit - elapsed;
         }
-        WaitForSingleObject(pool->progress, LookAround(pool, index, state, now, wait));
+        // The look is watched while the caller waits anyway.
+        const DWORD timeout = WhileWaiting(pool, index, state, now, wait);
+        if (pool->look == NULL || !WatchLook(pool->look, timeout))
+            WaitForSingleObject(pool->progress, timeout);
     }
     if (slot->text == NULL) {
         AddError(&reason, ERROR_NOT_ENOUGH_MEMORY);
@@ -332,36 +488,50 @@ void WriteSummary(DWORD count, const DWORD *counts, DWORD leftChanged, DWORD act
     WriteText(GetStdHandle(STD_ERROR_HANDLE), summary.text);
 }
 
+// The pool for the plan's computers, taking them over; NULL, said on
+// standard error, where memory runs out.
+Pool *NewPool(CheckPlan *plan, DWORD count)
+{
+    Pool *const pool = static_cast<Pool *>(calloc(1, sizeof(Pool)));
+    if (pool != NULL) {
+        pool->plan = *plan;
+        memset(&plan->computers, 0, sizeof plan->computers);
+        pool->references = 1;
+        pool->count = count;
+        pool->slots = static_cast<Slot *>(calloc(count, sizeof(Slot)));
+        pool->answered = static_cast<DWORD *>(calloc(count, sizeof(DWORD)));
+        pool->progress = CreateEventA(NULL, FALSE, FALSE, NULL);
+        pool->answeredSignal = CreateSemaphoreA(NULL, 0, static_cast<LONG>(count), NULL);
+        if (pool->slots != NULL && pool->answered != NULL && pool->progress != NULL && pool->answeredSignal != NULL)
+            return pool;
+        Release(pool);
+    }
+    Phrase message;
+    BeginMessage(&message);
+    AddError(&message, ERROR_NOT_ENOUGH_MEMORY);
+    WriteMessage(&message);
+    return NULL;
+}
+
 }  // namespace
 
 Verdict CheckAll(CheckPlan *plan)
 {
     const DWORD count = plan->computers.count != 0 ? plan->computers.count : 1;
-    Pool *const pool = static_cast<Pool *>(calloc(1, sizeof(Pool)));
-    Slot *const slots = static_cast<Slot *>(calloc(count, sizeof(Slot)));
-    const HANDLE progress = CreateEventA(NULL, FALSE, FALSE, NULL);
-    if (pool == NULL || slots == NULL || progress == NULL) {
-        Phrase message;
-        BeginMessage(&message);
-        AddError(&message, ERROR_NOT_ENOUGH_MEMORY);
-        WriteMessage(&message);
-        if (progress != NULL)
-            CloseHandle(progress);
-        free(slots);
-        free(pool);
+    Pool *const pool = NewPool(plan, count);
+    if (pool == NULL)
         return kUnreadable;
-    }
-    pool->plan = *plan;
-    memset(&plan->computers, 0, sizeof plan->computers);
-    pool->count = count;
-    pool->slots = slots;
-    pool->references = 1;
-    pool->progress = progress;
+    Slot *const slots = pool->slots;
     pool->mostThreads = kMostWorkers;
     pool->begun = GetTickCount();
-    pool->looked = pool->begun;
+    pool->counted = pool->begun;
     if (count > 1)
         BeginProgress(&pool->line);
+    // The look waits as long as /T lets a computer take to answer.
+    if (pool->plan.computers.count != 0) {
+        pool->look = OpenLook(count, pool->plan.timeLimit != 0 ? pool->plan.timeLimit : kLookWaitSeconds, Found, pool,
+                              pool->progress);
+    }
     const DWORD actions = pool->plan.actions;
     if (actions & kStartRemoteRegistry)
         WatchForStop();
@@ -391,6 +561,8 @@ Verdict CheckAll(CheckPlan *plan)
         WriteSummary(count, counts, pool->leftChanged, actions);
     if (actions & kStartRemoteRegistry)
         StopWatching();
+    if (pool->look != NULL)
+        CloseLook(pool->look);
     Release(pool);
     return highest;
 }

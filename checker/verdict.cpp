@@ -254,9 +254,12 @@ Verdict CheckComputer(const char *computer, DWORD actions, CheckWork *work)
     } else {
         Add(&finding.reason, "remote registry: ");
         AddError(&finding.reason, connected);
-        // The very error of a computer that is off, or has no such name.
+        // The very error of a computer that is off, or has no such name,
+        // unless it answered the look.
         if (connected == ERROR_BAD_NETPATH && !(actions & kStartRemoteRegistry))
-            AddClause(&finding.reason, "It is off, unreachable, or its Remote Registry is stopped: /RR starts it");
+            AddClause(&finding.reason,
+                      work->answered ? "It answers, but its Remote Registry refused: /RR starts it"
+                                     : "It is off, unreachable, or its Remote Registry is stopped: /RR starts it");
     }
     if (visit.manager != NULL)
         finding.leftChanged = !PutRemoteRegistryBack(&visit, &said);

@@ -74,6 +74,9 @@ struct CheckWork {
     // stays true. NULL: always true.
     bool (*mayWrite)(void *context);
     void *mayWriteContext;
+    // The computer answered on TCP port 445: where its registry refuses
+    // the connection, its Remote Registry does.
+    bool answered;
 };
 
 // Empties a finding: no reason, no names.

@@ -17,12 +17,13 @@
 
 FakeFiles g_files;
 FakeThreads g_threads;
+FakeVersion g_version;
 
 namespace {
 
 thread_local DWORD t_lastError = 0;
 
-enum ObjectKind { kFileObject, kEventObject, kThreadObject };
+enum ObjectKind { kFileObject, kEventObject, kThreadObject, kSemaphoreObject };
 
 struct FakeObject {
     explicit FakeObject(ObjectKind objectKind) : kind(objectKind) {}
@@ -45,6 +46,13 @@ struct FakeEvent : FakeObject {
     FakeEvent(bool manual, bool initial) : FakeObject(kEventObject), manualReset(manual), signaled(initial) {}
     bool manualReset;
     std::atomic<bool> signaled;
+};
+
+// Counted as the platform counts, with the same care as an event.
+struct FakeSemaphore : FakeObject {
+    FakeSemaphore(LONG initial, LONG most) : FakeObject(kSemaphoreObject), count(initial), maximum(most) {}
+    std::atomic<LONG> count;
+    LONG maximum;
 };
 
 struct FakeThread : FakeObject {
@@ -148,6 +156,22 @@ void ResetFakeKernel()
     g_files = FakeFiles();
     g_threads = FakeThreads();
     g_services = FakeServices();
+    g_version = FakeVersion();
+    ResetFakeNetwork();
+}
+
+BOOL GetVersionExA(OSVERSIONINFOA *version)
+{
+    if (version->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXA) &&
+        version->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
+        t_lastError = ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    version->dwMajorVersion = g_version.major;
+    version->dwMinorVersion = g_version.minor;
+    if (version->dwOSVersionInfoSize == sizeof(OSVERSIONINFOEXA))
+        reinterpret_cast<OSVERSIONINFOEXA *>(version)->wServicePackMajor = g_version.servicePack;
+    return 1;
 }
 
 BOOL GetComputerNameA(LPSTR buffer, LPDWORD size)
@@ -268,6 +292,31 @@ HANDLE CreateEventA(void *, BOOL manualReset, BOOL initialState, LPCSTR)
     return Keep(new FakeEvent(manualReset != 0, initialState != 0));
 }
 
+HANDLE CreateSemaphoreA(void *, LONG initialCount, LONG maximumCount, LPCSTR)
+{
+    if (initialCount < 0 || maximumCount <= 0 || initialCount > maximumCount) {
+        t_lastError = ERROR_INVALID_PARAMETER;
+        return NULL;
+    }
+    return Keep(new FakeSemaphore(initialCount, maximumCount));
+}
+
+// As on Windows, a release past the maximum fails and changes nothing.
+BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG *previousCount)
+{
+    FakeSemaphore *const fake = static_cast<FakeSemaphore *>(static_cast<FakeObject *>(semaphore));
+    LONG count = fake->count.load(std::memory_order_relaxed);
+    do {
+        if (fake->kind != kSemaphoreObject || releaseCount <= 0 || count > fake->maximum - releaseCount) {
+            t_lastError = ERROR_TOO_MANY_POSTS;
+            return 0;
+        }
+    } while (!fake->count.compare_exchange_weak(count, count + releaseCount, std::memory_order_release));
+    if (previousCount != NULL)
+        *previousCount = count;
+    return 1;
+}
+
 // The product waits on and sets only the events it made, and closes none
 // while a thread may still set it: no lookup, so no lock.
 BOOL SetEvent(HANDLE event)
@@ -279,15 +328,29 @@ BOOL SetEvent(HANDLE event)
     return 1;
 }
 
+// Taken when it is above zero.
+static bool TakeCount(FakeSemaphore *semaphore)
+{
+    LONG count = semaphore->count.load(std::memory_order_relaxed);
+    while (count > 0) {
+        if (semaphore->count.compare_exchange_weak(count, count - 1, std::memory_order_acquire))
+            return true;
+    }
+    return false;
+}
+
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds)
 {
-    FakeEvent *const event = static_cast<FakeEvent *>(static_cast<FakeObject *>(object));
-    if (event->kind != kEventObject)
+    FakeObject *const fake = static_cast<FakeObject *>(object);
+    if (fake->kind != kEventObject && fake->kind != kSemaphoreObject)
         return 0xFFFFFFFFu;  // WAIT_FAILED
+    SettleFakeThread();
+    FakeEvent *const event = fake->kind == kEventObject ? static_cast<FakeEvent *>(fake) : NULL;
     const DWORD started = GetTickCount();
     for (;;) {
-        if (event->manualReset ? event->signaled.load(std::memory_order_acquire)
-                               : event->signaled.exchange(false, std::memory_order_acquire))
+        if (event == NULL        ? TakeCount(static_cast<FakeSemaphore *>(fake))
+            : event->manualReset ? event->signaled.load(std::memory_order_acquire)
+                                 : event->signaled.exchange(false, std::memory_order_acquire))
             return WAIT_OBJECT_0;
         if (milliseconds != INFINITE && GetTickCount() - started >= milliseconds)
             return WAIT_TIMEOUT;

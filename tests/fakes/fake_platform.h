@@ -122,6 +122,36 @@ struct FakeThreads {
     DWORD flags = 0;
 };
 
+// What GetVersionExA says the system is.
+struct FakeVersion {
+    DWORD major = 10;
+    DWORD minor = 0;
+    WORD servicePack = 0;
+};
+
+// One address a name resolves to, as it answers a connection to TCP port
+// 445, after so many milliseconds; a silent one never does.
+struct FakeAddress {
+    enum Answer { kAccepts, kRefuses, kSilent, kUnreachable };
+    Answer answer = kRefuses;
+    int after = 0;
+};
+
+// The network as the look meets it: the names that resolve, each to its
+// addresses in order; any other resolves to none (WSAHOST_NOT_FOUND).
+struct FakeNetwork {
+    std::map<std::string, std::vector<FakeAddress>> names;
+    int socketsBeforeScarce = -1;  // sockets that can be open at once, then WSAENOBUFS; -1: any
+    bool startupFails = false;
+    // Record, under the fakes' own lock.
+    std::map<std::string, int> connections;  // per name, each address tried counting once
+    int mostOpen = 0;                        // sockets open at once, at most
+    int open = 0;
+    int closedConnectedWithoutReset = 0;  // a connected socket closed without SO_LINGER 0: TIME_WAIT
+    int blockingConnects = 0;             // a connect on a socket not made non-blocking
+    int resolved = 0;                     // getaddrinfo calls, on any thread
+};
+
 struct ShownMessageBox {
     HWND owner;
     std::string text;
@@ -140,6 +170,8 @@ extern FakeConsole g_console;
 extern FakeFiles g_files;
 extern FakeThreads g_threads;
 extern FakeServices g_services;
+extern FakeVersion g_version;
+extern FakeNetwork g_network;
 
 // Whether the registry takes two subkey names for one: it ignores case,
 // which the fakes model for ASCII letters (in a double-byte code page, not
@@ -159,6 +191,7 @@ int OpenFakeHandles();
 
 // For the fakes themselves.
 void ResetFakeKernel();
+void ResetFakeNetwork();
 void SetFakeLastError(DWORD error);
 void HangUntilReleased();
 // A thread of the fakes' waits, or ends: its CreateThread may return.

@@ -105,6 +105,28 @@ struct CONSOLE_SCREEN_BUFFER_INFO {
     COORD dwMaximumWindowSize;
 };
 
+struct OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    char szCSDVersion[128];
+};
+struct OSVERSIONINFOEXA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    char szCSDVersion[128];
+    WORD wServicePackMajor;
+    WORD wServicePackMinor;
+    WORD wSuiteMask;
+    BYTE wProductType;
+    BYTE wReserved;
+};
+
 typedef DWORD(WINAPI *LPTHREAD_START_ROUTINE)(void *parameter);
 typedef BOOL(WINAPI *PHANDLER_ROUTINE)(DWORD controlType);
 
@@ -137,6 +159,7 @@ const LONG ERROR_OPERATION_ABORTED = 995;
 const LONG ERROR_FILE_TOO_LARGE = 223;
 const LONG ERROR_MORE_DATA = 234;
 const LONG ERROR_NO_MORE_ITEMS = 259;
+const LONG ERROR_TOO_MANY_POSTS = 298;
 
 const REGSAM KEY_QUERY_VALUE = 0x0001;
 const REGSAM KEY_SET_VALUE = 0x0002;
@@ -218,6 +241,9 @@ BOOL CloseHandle(HANDLE object);
 HANDLE CreateThread(void *security, size_t stackSize, LPTHREAD_START_ROUTINE start, void *parameter, DWORD flags,
                     LPDWORD threadId);
 HANDLE CreateEventA(void *security, BOOL manualReset, BOOL initialState, LPCSTR name);
+HANDLE CreateSemaphoreA(void *security, LONG initialCount, LONG maximumCount, LPCSTR name);
+BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG *previousCount);
+BOOL GetVersionExA(OSVERSIONINFOA *version);
 BOOL SetEvent(HANDLE event);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 DWORD GetTickCount();

@@ -47,6 +47,7 @@ std::string Described(const char *computer, ReportFormat format, Verdict *verdic
     std::unique_ptr<CheckWork> work(new CheckWork());
     memset(work.get(), 0xBD, sizeof *work);
     work->mayWrite = NULL;
+    work->answered = false;
     std::unique_ptr<Report> report(new Report());
     *verdict = CheckComputer(computer, actions, work.get());
     ReportFinding(work->finding, computer, format, report.get());
@@ -362,6 +363,7 @@ TEST_F(Checker, OneAtATimeWithoutThreads)
 {
     g_registry.subkeys = {"A"};
     g_registry.connectFailures["\\\\DOWN"] = ERROR_BAD_NETPATH;
+    g_network.names["OFF"] = {{FakeAddress::kSilent}};
     const struct {
         const char *what;
         std::vector<std::string> arguments;
@@ -382,6 +384,13 @@ TEST_F(Checker, OneAtATimeWithoutThreads)
          kUnreadable,
          "unreadable: \\\\DOWN: remote registry: error 53: The network path was not found. It is off, unreachable, or "
          "its Remote Registry is stopped: /RR starts it\r\n",
+         ""},
+        {"one computer off, waited for as long as the look waits by itself",
+         {"\\\\OFF"},
+         false,
+         kUnreadable,
+         "unreadable: \\\\OFF: no answer on TCP port 445 in 5 s: switched off, or a firewall drops file and printer "
+         "sharing\r\n",
          ""},
         {"no thread starts",
          {"\\\\DOWN", "\\\\UP"},
@@ -436,16 +445,132 @@ TEST_F(Checker, NoAnswerInTimeIsUnreadable)
     EXPECT_EQ(0, OpenFakeHandles());
 }
 
-// Threads given up on are counted out: where none can start in their
-// place, the caller checks the rest itself rather than wait for them.
+// Each computer's addresses are tried on TCP port 445 before its registry
+// is asked. One that answers in any way is checked as before, a refusal
+// then said to be its Remote Registry's; one that says nothing within the
+// wait is unreadable, with no thread waiting on it and no registry call;
+// one that cannot be tried is checked as before. Its connections end with
+// a reset, and the threads stay the first 32 however many say nothing.
+TEST_F(Checker, OneLookAtTheNetworkFirst)
+{
+    Seed({"A"}, "A\0\0", 3);
+    typedef FakeAddress Address;
+    g_network.names = {{"ON", {{Address::kAccepts, 20}}},
+                       {"REFUSES", {{Address::kRefuses, 20}}},
+                       {"LATE", {{Address::kAccepts, 800}}},
+                       {"SECOND", {{Address::kSilent}, {Address::kRefuses, 50}}},
+                       {"UNREACHABLE", {{Address::kUnreachable, 10}}}};
+    g_registry.connectFailures["\\\\REFUSES"] = ERROR_BAD_NETPATH;
+    g_registry.connectFailures["\\\\NOWHERE"] = ERROR_BAD_NETPATH;
+    const std::string current = ": Order lists every provider subkey\r\n  A\r\n";
+    std::vector<std::string> arguments = {"/T",       "1",          "\\\\ON",          "\\\\REFUSES",
+                                          "\\\\LATE", "\\\\SECOND", "\\\\UNREACHABLE", "\\\\NOWHERE"};
+    std::string expected = "current: \\\\ON" + current +
+                           "unreadable: \\\\REFUSES: remote registry: error 53: The network path was not found. It "
+                           "answers, but its Remote Registry refused: /RR starts it\r\n"
+                           "current: \\\\LATE" +
+                           current + "current: \\\\SECOND" + current + "current: \\\\UNREACHABLE" + current +
+                           "unreadable: \\\\NOWHERE: remote registry: error 53: The network path was not found. It "
+                           "is off, unreachable, or its Remote Registry is stopped: /RR starts it\r\n";
+    for (int index = 0; index < 100; ++index) {
+        const std::string name = "OFF" + std::to_string(index);
+        g_network.names[name] = {{Address::kSilent}};
+        arguments.push_back("\\\\" + name);
+        expected +=
+            "unreadable: \\\\" + name +
+            ": no answer on TCP port 445 in 1 s: switched off, or a firewall drops file and printer sharing\r\n";
+    }
+
+    // Behind them, more than the threads take at once, so that threads
+    // started for the computers in the look would show.
+    for (int index = 0; index < 400; ++index) {
+        const std::string name = "NEXT" + std::to_string(index);
+        g_network.names[name] = {{Address::kAccepts}};
+        g_registry.connectDelays["\\\\" + name] = 20;
+        arguments.push_back("\\\\" + name);
+        expected += "current: \\\\" + name + current;
+    }
+
+    EXPECT_EQ(kUnreadable, RunChecker(arguments).verdict);
+
+    EXPECT_EQ(expected, g_console.out);
+    EXPECT_EQ("506 computers: 404 current, 0 stale, 0 untouched, 102 unreadable\r\n", g_console.err);
+    for (const std::string &call : g_registry.workerCalls)
+        EXPECT_EQ(std::string::npos, call.find("OFF")) << call;
+    // A check slowed down by a busy machine may add a few.
+    EXPECT_GT(100, g_threads.created);
+    EXPECT_EQ(2, g_network.connections["SECOND"]);
+    EXPECT_EQ(1, g_network.connections["OFF99"]);
+    EXPECT_EQ(0, g_network.open);
+    EXPECT_EQ(0, g_network.closedConnectedWithoutReset);
+    EXPECT_EQ(0, g_network.blockingConnects);
+    EXPECT_EQ(0, OpenFakeHandles());
+}
+
+// A look holds no more connections at once than the system lets be half
+// open (XP SP2 to Vista SP1: 10) or has ports to spare for; where a socket
+// cannot be had, it waits for one to close, and a computer is never called
+// silent for want of one: with none open to wait for, or no Winsock at
+// all, it is checked as before.
+TEST_F(Checker, TheLookWithinTheSystemsLimits)
+{
+    const struct {
+        const char *what;
+        DWORD major, minor;
+        WORD servicePack;
+        int mostOpen;
+        bool silent = true;
+        int socketsBeforeScarce = -1;
+        bool startupFails = false;
+    } rows[] = {
+        {"Windows 7 SP1", 6, 1, 1, 12},
+        {"Vista SP2", 6, 0, 2, 12},
+        {"Vista SP1", 6, 0, 1, 10},
+        {"XP SP2", 5, 1, 2, 10},
+        {"XP SP1", 5, 1, 1, 12},
+        {"ports for 5", 10, 0, 0, 5, true, 5},
+        {"no port at all", 10, 0, 0, 0, false, 0},
+        {"no Winsock", 10, 0, 0, 0, false, -1, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetFakePlatform();
+        Seed({"A"}, "A\0\0", 3);
+        g_version = {row.major, row.minor, row.servicePack};
+        g_network.socketsBeforeScarce = row.socketsBeforeScarce;
+        g_network.startupFails = row.startupFails;
+        std::vector<std::string> arguments = {"/T", "1"};
+        std::string expected;
+        for (int index = 0; index < 12; ++index) {
+            const std::string name = "OFF" + std::to_string(index);
+            g_network.names[name] = {{FakeAddress::kSilent}};
+            arguments.push_back("\\\\" + name);
+            expected += row.silent ? "unreadable: \\\\" + name +
+                                         ": no answer on TCP port 445 in 1 s: switched off, or a firewall drops file "
+                                         "and printer sharing\r\n"
+                                   : "current: \\\\" + name + ": Order lists every provider subkey\r\n  A\r\n";
+        }
+
+        RunChecker(arguments);
+
+        EXPECT_EQ(expected, g_console.out);
+        EXPECT_EQ(row.mostOpen, g_network.mostOpen);
+        EXPECT_EQ(0, g_network.open);
+    }
+}
+
+// /T holds however many are given up on: where no thread can start in
+// their place, the threads given up on take the rest once their computers
+// answer, each given up on in turn, never checked on the caller's thread
+// without a limit.
 TEST_F(Checker, GivenUpOnWithNoThreadToReplaceThem)
 {
     Seed({"A"}, "A\0\0", 3);
     std::vector<std::string> arguments = {"/T", "1"};
     std::string expected;
-    for (int index = 0; index < 32; ++index) {
-        const std::string name = "\\\\HANG" + std::to_string(index);
-        g_registry.hangingComputers.insert(name);
+    for (int index = 0; index < 36; ++index) {
+        const std::string name = "\\\\LATE" + std::to_string(index);
+        g_registry.connectDelays[name] = 2500;
         arguments.push_back(name);
         expected += "unreadable: " + name + ": no answer in 1 s\r\n";
     }
@@ -886,7 +1011,7 @@ TEST_F(Checker, ARepairIsNeverGivenUpOn)
 
 enum RemoteRegistryAs { kNoService, kDisabled, kManual, kRunning, kStartPending };
 // What happens to the check on its way.
-enum Disturbance { kUndisturbed, kNoAnswer, kCtrlCOnRefusal };
+enum Disturbance { kUndisturbed, kNoAnswer, kCtrlCOnRefusal, kOffTheNetwork };
 
 // /RR: a computer that refuses the connection has its Remote Registry
 // started for the check (a disabled one set to manual first) and put back
@@ -973,6 +1098,20 @@ TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
          ERROR_SUCCESS,
          ERROR_SUCCESS,
          kCtrlCOnRefusal},
+        {"off the network: its service manager never asked",
+         kDisabled,
+         true,
+         {"/RR", "/T", "1", "\\\\RR1"},
+         kUnreadable,
+         "unreadable: \\\\RR1: no answer on TCP port 445 in 1 s: switched off, or a firewall drops file and printer "
+         "sharing\r\n",
+         {},
+         SERVICE_DISABLED,
+         -1,
+         ERROR_SUCCESS,
+         ERROR_SUCCESS,
+         ERROR_SUCCESS,
+         kOffTheNetwork},
         {"answers at once: no service call",
          kDisabled,
          false,
@@ -1054,6 +1193,8 @@ TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
         g_services.managerResult = row.managerResult;
         if (row.disturbance == kNoAnswer)
             g_registry.hangingComputers.insert("\\\\RR1");
+        if (row.disturbance == kOffTheNetwork)
+            g_network.names["RR1"] = {{FakeAddress::kSilent}};
         // On the checking thread, before the refusal is returned.
         if (row.disturbance == kCtrlCOnRefusal)
             g_registry.whileConnecting = [](const std::string &) {
@@ -1332,8 +1473,9 @@ TEST_F(Checker, AListFileNamesComputers)
          "\"CN=Dr\\C3\\BCck,DC=corp\"\r\n",
          {},
          "provider-order-check: list.txt, line 1: not a computer name: \"CN=Dr\\C3\\BCck,DC=corp\"\r\n"},
-        {"Users and Computers' export, tab-separated", "Name\tType\tDescription\r\nPC17\tComputer\t\r\n\r\n"
-                                                       "PC18\tComputer\tFront desk\r\n",
+        {"Users and Computers' export, tab-separated",
+         "Name\tType\tDescription\r\nPC17\tComputer\t\r\n\r\n"
+         "PC18\tComputer\tFront desk\r\n",
          {"\\\\PC17", "\\\\PC18"}},
         {"Users and Computers' export, comma-separated, UTF-16",
          Utf16(u"\ufeffname,type,description\r\nPC17,Computer,\"Front desk, \"\"north\"\"\"\r\nPC18,Computer,\r\n"),
@@ -1363,7 +1505,9 @@ TEST_F(Checker, AListFileNamesComputers)
          "Computer,Order now\r\nA,\"x\ny\"\r\n\"B C\",\r\n",
          {},
          "provider-order-check: list.txt, line 4, column Computer: not a computer name: B C\r\n"},
-        {"a row that ends before its column", "Type,Name\r\nComputer,PC17\r\nComputer\r\n", {},
+        {"a row that ends before its column",
+         "Type,Name\r\nComputer,PC17\r\nComputer\r\n",
+         {},
          "provider-order-check: list.txt, line 3, column Name: empty\r\n"},
         {"empty", "", {}, "provider-order-check: list.txt: names no computer\r\n"},
         {"blank lines only", " \r\n\t\n", {}, "provider-order-check: list.txt: names no computer\r\n"},
@@ -1445,11 +1589,11 @@ TEST_F(Checker, AListFileNamesComputers)
     // feeds inside its cells.
     ResetFakePlatform();
     g_console.outputCodePage = 0;
-    g_files.contents["audit.csv"] = std::string(kCsvHeader) +
-                                    "\"PRN1\",\"stale\",\"1\",\"Order does not name every provider subkey once\",\"Old\n"
-                                    "LanMan Print Services\",\"LanMan Print Services\"\r\n"
-                                    "\"Dr\x81"
-                                    "ck\",\"unreadable\",\"3\",\"remote registry: error 53\",\"\",\"\"\r\n";
+    g_files.contents["audit.csv"] =
+        std::string(kCsvHeader) + "\"PRN1\",\"stale\",\"1\",\"Order does not name every provider subkey once\",\"Old\n"
+                                  "LanMan Print Services\",\"LanMan Print Services\"\r\n"
+                                  "\"Dr\x81"
+                                  "ck\",\"unreadable\",\"3\",\"remote registry: error 53\",\"\",\"\"\r\n";
     ComputerList report = ComputerList();
     ASSERT_TRUE(ReadComputerList("audit.csv", &report));
     EXPECT_EQ(Names({"\\\\PRN1", "\\\\Dr\xfc"
