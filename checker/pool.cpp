@@ -18,6 +18,15 @@ const DWORD kQuickWorkers = 32;
 // another thread started in its place, so that kQuickWorkers stay free for
 // the rest. A computer that answers at all mostly does within it.
 const DWORD kUnansweredAfter = 100;
+// Unless checks take long here anyway: a computer counts as unanswered
+// only once it has taken this many times as long as checks take of late,
+// for where every check is slow, this computer is busy (or Wine's server),
+// and more threads would only add to it.
+const DWORD kSlowerThanTypical = 8;
+// The checks timed for how long they take of late: the latest so many,
+// each counted in a bucket of powers of two milliseconds, up to a minute.
+const DWORD kPaceSample = 64;
+const int kPaceBuckets = 17;
 // How often the caller counts them while computers are left to take.
 const DWORD kCountInterval = 20;
 // The most threads a run holds, however many computers are off: their
@@ -49,10 +58,18 @@ enum SlotState {
     kAbandoned,  // given up on under /T; its thread writes nothing, and frees what it made
 };
 
+// How long checks take of late, as the caller writes them.
+struct Pace {
+    BYTE latest[kPaceSample];  // their buckets, in turn
+    DWORD counts[kPaceBuckets];
+    DWORD timed;
+};
+
 // One computer's place in the output.
 struct Slot {
     volatile LONG state;
     DWORD started;  // GetTickCount when its check began
+    DWORD took;     // and how long it took, once done
     bool answered;  // on TCP port 445: a refusal then is its Remote Registry's
     Verdict verdict;
     int word;          // its first word, as WordOf gives it
@@ -88,6 +105,7 @@ struct Pool {
     DWORD mostThreads;  // kMostWorkers, or as many as could start
     DWORD begun;        // GetTickCount when the run began
     DWORD counted;      // and when it last counted the computers unanswered
+    Pace pace;
     ProgressLine line;
 };
 
@@ -163,6 +181,7 @@ Taken CheckClaimed(Pool *pool, DWORD index, CheckWork *work, Report *report)
     slot->leftChanged = work->finding.leftChanged;
     slot->text = text;
     slot->length = report->length;
+    slot->took = GetTickCount() - slot->started;
     const LONG state = Read(&slot->state);
     if (state == kAbandoned || InterlockedCompareExchange(&slot->state, kDone, state) != state) {
         free(text);
@@ -301,6 +320,33 @@ bool StartWorker(Pool *pool)
     return false;
 }
 
+void Time(Pace *pace, DWORD milliseconds)
+{
+    int bucket = 0;
+    for (; milliseconds > 1 && bucket < kPaceBuckets - 1; milliseconds >>= 1)
+        ++bucket;
+    BYTE *const place = &pace->latest[pace->timed % kPaceSample];
+    if (pace->timed >= kPaceSample)
+        --pace->counts[*place];
+    *place = static_cast<BYTE>(bucket);
+    ++pace->counts[bucket];
+    ++pace->timed;
+}
+
+// How long a computer may take before it counts as unanswered: at least
+// kUnansweredAfter, and kSlowerThanTypical times the most of the bucket
+// that the latest checks' median falls in.
+DWORD UnansweredAfter(const Pace &pace)
+{
+    const DWORD sampled = pace.timed < kPaceSample ? pace.timed : kPaceSample;
+    DWORD seen = 0;
+    int bucket = 0;
+    for (; bucket < kPaceBuckets - 1 && 2 * (seen + pace.counts[bucket]) < sampled; ++bucket)
+        seen += pace.counts[bucket];
+    const DWORD typical = sampled != 0 ? 2u << bucket : 0;
+    return kSlowerThanTypical * typical > kUnansweredAfter ? kSlowerThanTypical * typical : kUnansweredAfter;
+}
+
 // Starts threads, within the limit, until there is one for each computer
 // unanswered (of those from first on, taken and still checked) and
 // kQuickWorkers for the rest, or one for each of the rest where fewer.
@@ -315,10 +361,11 @@ void StartFreeWorkers(Pool *pool, DWORD first, DWORD now)
     const DWORD left = (taken < pool->count ? pool->count - taken : 0) +
                        static_cast<DWORD>(Read(&pool->answeredCount) - Read(&pool->answeredTaken));
     LONG wanted = static_cast<LONG>(left < kQuickWorkers ? left : kQuickWorkers);
+    const DWORD unanswered = UnansweredAfter(pool->pace);
     for (DWORD index = first; index < taken && index < pool->count; ++index) {
         Slot *const slot = &pool->slots[index];
         const LONG state = Read(&slot->state);
-        if ((state == kRunning || state == kWriting) && now - slot->started >= kUnansweredAfter)
+        if ((state == kRunning || state == kWriting) && now - slot->started >= unanswered)
             ++wanted;
     }
     // Counted once: a thread started here may take the last computer and
@@ -457,6 +504,7 @@ int WriteInTurn(Pool *pool, DWORD index, CheckWork *work, Report *report)
     ClearProgress(&pool->line);
     WriteReport(GetStdHandle(STD_OUTPUT_HANDLE), slot->text, slot->length);
     free(slot->text);
+    Time(&pool->pace, slot->took);
     if (slot->leftChanged)
         ++pool->leftChanged;
     return slot->word;

@@ -630,6 +630,25 @@ TEST_F(Checker, ThreadsStartInPlaceOfComputersThatDoNotAnswer)
     CheckHangingFleet(33, 1, -1, 33);
 }
 
+// Where every check takes long, as on a busy computer, that is no
+// computer's silence: the threads grow only for one that takes far longer
+// than the others do, not for each that takes 100 ms.
+TEST_F(Checker, ThreadsDoNotGrowWhereEveryCheckIsSlow)
+{
+    Seed({"A"}, "A\0\0", 3);
+    std::vector<std::string> names;
+    for (int index = 0; index < 300; ++index) {
+        names.push_back("\\\\BUSY" + std::to_string(index));
+        g_registry.connectDelays[names.back()] = 150;
+    }
+
+    EXPECT_EQ(kCurrent, RunChecker(names).verdict);
+
+    // The first 32 may have others started in their place before any
+    // check has ended, to time the rest by.
+    EXPECT_GE(64, g_threads.created);
+}
+
 // However many do not answer, a run holds at most 1,024 threads.
 TEST_F(Checker, TheThreadLimitHolds)
 {
