@@ -88,7 +88,7 @@ sign:
 		scripts/sign.sh dist
 
 bench: exe
-	@scripts/install-deps.sh demo
+	@scripts/install-deps.sh bench
 	@$(MAKE) --no-print-directory bench-run
 
 # The fleet figure needs the tests' stand-in for a slow network.

@@ -4,6 +4,7 @@
 #
 #   install-deps.sh exe    cmake, make and a mingw-w64 toolchain (gcc, or clang)
 #   install-deps.sh demo   that, and Wine able to run 32-bit programs
+#   install-deps.sh bench  that, and what makes a network of its own (nft, ip)
 #   install-deps.sh test   that, and everything the tests use (both toolchains)
 #   install-deps.sh --preset   prints the cross build that make exe uses once
 #                              its level is installed: the same probes decide
@@ -67,6 +68,8 @@ needs=(
     "exe|mingw|g++-mingw-w64-i686|mingw32-gcc-c++|mingw-w64-i686-gcc"
     "demo|wine32_loader|wine wine32:i386|wine|-"
     "demo|wine64_loader|wine64|wine|-"
+    "bench|have nft|nftables|nftables|-"
+    "bench|have ip|iproute2|iproute|-"
     "test|have Xvfb|xvfb|xorg-x11-server-Xvfb|-"
     "test|pefile|python3-pefile|python3-pefile|-"
     "test|gtest|g++ libgtest-dev|gcc-c++ gtest-devel|-"
@@ -106,9 +109,10 @@ case "$level" in
     ;;
 exe) levels="exe" ;;
 demo) levels="exe demo" ;;
-test) levels="exe demo test" ;;
+bench) levels="exe demo bench" ;;
+test) levels="exe demo bench test" ;;
 *)
-    echo "usage: install-deps.sh exe|demo|test|--preset|--wine-preset" >&2
+    echo "usage: install-deps.sh exe|demo|bench|test|--preset|--wine-preset" >&2
     exit 2
     ;;
 esac

@@ -53,6 +53,59 @@ fresh_wine_prefix() {
             wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 }
 
+# Runs COMMAND in a network namespace of its own, where there is loopback
+# alone, names resolve through the file HOSTS alone (laid over /etc/hosts
+# in a mount namespace of its own, with no name server to ask), and every
+# packet sent to one of the DROPPED addresses (loopback ones, space-
+# separated) is dropped on arrival, as a switched-off computer's would be,
+# while the others refuse what nothing listens for. Wine's server makes
+# the sockets, so this prefix's server, if one runs, is ended first, and
+# the command's start inside. Where no namespace can be made, says so in
+# one line and returns 77.
+#   in_loopback_network HOSTS DROPPED COMMAND...
+in_loopback_network() {
+    local hosts=$1 dropped=$2 address user=()
+    shift 2
+    for address in $dropped; do
+        case "$address" in 127.*) ;; *)
+            echo "in_loopback_network: $address is no loopback address" >&2
+            return 1
+            ;;
+        esac
+    done
+    [ "$(id -u)" -eq 0 ] || user=(-r)
+    if ! unshare "${user[@]}" -n -m true 2>/dev/null || ! command -v nft >/dev/null || ! command -v ip >/dev/null; then
+        echo "skipped: no network namespace of its own can be made here (unshare ${user[*]} -n -m, nft and ip)"
+        return 77
+    fi
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    unshare "${user[@]}" -n -m bash -c '
+        set -e
+        hosts=$1 dropped=$2
+        shift 2
+        ip link set lo up
+        nft add table ip silent
+        nft "add chain ip silent arriving { type filter hook input priority 0; }"
+        for address in $dropped; do nft add rule ip silent arriving ip daddr "$address" drop; done
+        mount --bind "$hosts" /etc/hosts
+        # No name server: a name the hosts file lacks does not resolve.
+        resolver=$(mktemp)
+        echo "nameserver 127.0.0.1" >"$resolver"
+        mount --bind "$resolver" /etc/resolv.conf
+        # 2: a server of this prefix runs outside, and would make the sockets there.
+        if ! wineserver -p; then
+            echo "a Wine server for $WINEPREFIX runs outside the namespace" >&2
+            exit 1
+        fi
+        status=0
+        "$@" || status=$?
+        wineserver -k 2>/dev/null || true
+        rm -f "$resolver"
+        exit "$status"
+    ' in_loopback_network "$hosts" "$dropped" "$@"
+}
+
 # The subkey names of KEY as reg enumerates them, joined by \0: the text
 # that reg add takes for a REG_MULTI_SZ, and that reg query shows.
 joined_subkeys() {

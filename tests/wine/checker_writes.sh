@@ -5,8 +5,9 @@
 # where it is current, in the registry's order or Windows' own (a rewrite
 # of the same bytes would not show in the value), unreachable, or without
 # subkeys; and a service call only with /R where Order was rewritten, or
-# with /RR where the connection was refused, never for one that answers.
-# Runs in the case's Wine prefix, with this computer's own name.
+# with /RR where the connection was refused, never for one that answers,
+# nor for one that is off. Runs in the case's Wine prefix, with this
+# computer's own name, on the network of on_loopback_network.sh.
 #
 #   checker_writes.sh WINE CHECKER
 set -uo pipefail
@@ -25,6 +26,8 @@ rows=(
     "stale||0|0"
     "stale|\\\\no-such-computer|0|0"
     "stale|/RR \\\\$own|0|0"
+    "stale|/RR \\\\up-1|0|+"
+    "stale|/RR /T 1 \\\\off-1|0|0"
     "stale|/F /R \\\\no-such-computer|0|0"
     "stale|/F \\\\$own|1|0"
     "stale|/F /R \\\\$own|1|+"

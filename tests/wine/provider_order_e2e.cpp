@@ -967,6 +967,40 @@ void CheckerTimeLimit()
     CHECK(Contains(screen, "3 computers: 2 current, 0 stale, 0 untouched, 1 unreadable"));
 }
 
+// On a network of the case's own (on_loopback_network.sh), through real
+// sockets: a computer whose packets are dropped is unreadable after the
+// look's wait, in its place, its registry never asked; one that refuses
+// the connection is on, so its 53 is its Remote Registry's; this one,
+// which answers, gives the very lines it gives alone.
+void CheckerOffTheNetwork()
+{
+    SeedProviders(kRealisticProviders);
+    SetOrder(MultiString(kRealisticProviders));
+    const std::string own = OwnComputer(false);
+    const CheckerRun alone = RunChecker(own);
+    const char off[] =
+        ": no answer on TCP port 445 in %s s: switched off, or a firewall drops file and printer sharing";
+    char offInTwo[sizeof off + 8];
+    char offInFive[sizeof off + 8];
+    snprintf(offInTwo, sizeof offInTwo, off, "2");
+    snprintf(offInFive, sizeof offInFive, off, "5");
+
+    const CheckerRun run = RunChecker("/T 2 \\\\off-1 " + own + " \\\\up-1 \\\\off-2");
+    CHECK(alone.exitCode == 0);
+    CHECK(run.exitCode == 3);
+    CHECK(StartsWith(run.out, ("unreadable: \\\\off-1" + std::string(offInTwo) + "\r\n" + alone.out +
+                               "unreadable: \\\\up-1: remote registry: error 53: ")
+                                  .c_str()));
+    CHECK(Contains(run.out, ". It answers, but its Remote Registry refused: /RR starts it\r\nunreadable: \\\\off-2" +
+                                std::string(offInTwo) + "\r\n"));
+    CHECK(run.err == "4 computers: 1 current, 0 stale, 0 untouched, 3 unreadable\r\n");
+
+    // Without /T, the look's own wait; one computer alone, the same.
+    const CheckerRun one = RunChecker("\\\\off-1");
+    CHECK(one.exitCode == 3);
+    CHECK(one.out == "unreadable: \\\\off-1" + std::string(offInFive) + "\r\n");
+}
+
 // Runs a command line of Wine's own programs and waits for it.
 void RunWine(std::string commandLine)
 {
@@ -1225,6 +1259,7 @@ const struct {
     {"checker-time-limit", CheckerTimeLimit},
     {"checker-repairs", CheckerRepairs},
     {"checker-remote-registry", CheckerRemoteRegistry},
+    {"checker-off-the-network", CheckerOffTheNetwork},
 };
 
 }  // namespace
