@@ -33,7 +33,8 @@ const DWORD kVista = 6;
 const DWORD kXp = 5;
 const WORD kFirstLimitedPack = 2;
 const WORD kVistaUnlimitedPack = 2;
-// How soon the looking thread takes up computers queued while it waits.
+// How long one watch waits at most, so that computers queued meanwhile are
+// tried soon.
 const DWORD kLookTick = 20;
 const DWORD kMillisecondsPerSecond = 1000;
 // ioctlsocket takes a long; FIONBIO is built as an unsigned one.
@@ -51,8 +52,7 @@ struct Looked {
     Found found;
 };
 
-// The computers one thread has connections out for, and the sets that
-// select fills. Windows' select takes a set of any size: it reads as many
+// The computers with connections out, and the sets that select fills. Windows' select takes a set of any size: it reads as many
 // sockets from fd_array as fd_count says.
 struct Flight {
     Looked *computers;
@@ -67,7 +67,7 @@ struct Flight {
     fd_set *failed;
 };
 
-// A computer handed to the looking thread; ready once written.
+// A computer handed to the look; ready once written.
 struct Queued {
     addrinfo *addresses;
     DWORD index;
@@ -82,7 +82,7 @@ struct Look {
     void *context;
     Queued *queue;
     volatile LONG queued;  // entries claimed by those who queue
-    DWORD taken;           // by the looking thread
+    DWORD taken;           // by the thread that watches
     HANDLE queuedSignal;   // set once a computer is queued
     Flight flight;
 };
