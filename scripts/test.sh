@@ -5,8 +5,21 @@
 # checks over the exe and, under Wine on a throwaway prefix and a virtual
 # display, the end-to-end cases (on a 64-bit build where 32-bit programs
 # cannot run). Ends with one line: N passed, N failed.
+#
+#   test.sh [--busy]    --busy: every core kept busy by a process that spins,
+#                       as on a workstation doing other work, for the whole run
 set -uo pipefail
 cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = --busy ]; then
+    spinners=()
+    for ((core = 0; core < $(nproc); core++)); do
+        sh -c 'while :; do :; done' &
+        spinners+=($!)
+    done
+    trap 'kill "${spinners[@]}" 2>/dev/null' EXIT
+    echo "== every core kept busy by a spinning process, ${#spinners[@]} of them"
+fi
 
 passed=0
 failed=0

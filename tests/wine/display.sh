@@ -4,7 +4,7 @@
 # the cleanup stops it with the Wine processes that drew on it.
 #
 #   display.sh start DIR          starts Xvfb on a free display; notes it in DIR
-#   display.sh run DIR CMD...     runs CMD on that display
+#   display.sh run DIR CMD...     runs CMD on that display, on a Wine server of its own
 #   display.sh stop DIR           ends the prefix's wineserver, then Xvfb
 set -euo pipefail
 action=$1 dir=$2
@@ -25,6 +25,11 @@ start)
     exit 1
     ;;
 run)
+    # Each case starts its own server: the one the case before left could
+    # be on its way out, and a program that met it there would end with
+    # exit 1 and no word, as happens on a busy machine.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     DISPLAY=":$(cat "$dir/display")" exec "$@"
     ;;
 stop)

@@ -21,8 +21,11 @@ namespace {
 const char kProviders[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Providers";
 const char kBoxText[] = "Can't Enumerate Registry for Print Providers";
 const char kBoxCaption[] = "info";
-// A run takes well under a second; this stays inside the case's own limit.
-const DWORD kToolTimeoutMs = 10000;
+// A run takes well under a second, and some seconds on a busy machine;
+// this stays inside the case's own limit.
+const DWORD kToolTimeoutMs = 30000;
+// How often a console is looked at while the checker runs on it.
+const DWORD kScreenLookMs = 100;
 
 typedef std::vector<std::string> Names;
 
@@ -416,6 +419,16 @@ std::string OwnComputer(bool lowerCase)
     return std::string("\\\\") + name;
 }
 
+bool StartsWith(const std::string &text, const char *prefix)
+{
+    return text.compare(0, strlen(prefix), prefix) == 0;
+}
+
+bool Contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
 // The whole screen of this process's console, in UTF-8.
 std::string ReadScreen()
 {
@@ -437,8 +450,10 @@ std::string ReadScreen()
 // What a console shows after the checker ran on it with the given tail: the
 // harness gets a console of its own, the checker inherits it, and the
 // screen is read back through the wide calls, in UTF-8. With during, also
-// what it showed lookAfterMs after the start, while the checker ran.
-std::string ScreenAfterChecker(const std::string &tail, CheckerStart how = kReadOnly, DWORD lookAfterMs = 0,
+// what it showed while the checker ran, once it showed awaited, or as it
+// ended: the screen is looked at every tenth of a second, for however
+// long a busy machine makes the checker take.
+std::string ScreenAfterChecker(const std::string &tail, CheckerStart how = kReadOnly, const char *awaited = "",
                                std::string *during = NULL)
 {
     ProgramStart start = CheckerProgram(tail, how);
@@ -454,9 +469,10 @@ std::string ScreenAfterChecker(const std::string &tail, CheckerStart how = kRead
         PROCESS_INFORMATION process = {};
         if (CreateProcessA(start.path.c_str(), &start.commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
                            &process)) {
-            if (during != NULL) {
-                CHECK(WaitForSingleObject(process.hProcess, lookAfterMs) == WAIT_TIMEOUT);
+            for (bool ended = false; during != NULL && !ended;) {
+                ended = WaitForSingleObject(process.hProcess, kScreenLookMs) == WAIT_OBJECT_0;
                 *during = ReadScreen();
+                ended = ended || Contains(*during, awaited);
             }
             CHECK(WaitForSingleObject(process.hProcess, kToolTimeoutMs) == WAIT_OBJECT_0);
             CloseHandle(process.hThread);
@@ -472,16 +488,6 @@ std::string ScreenAfterChecker(const std::string &tail, CheckerStart how = kRead
     SetStdHandle(STD_OUTPUT_HANDLE, standard[1]);
     SetStdHandle(STD_ERROR_HANDLE, standard[2]);
     return screen;
-}
-
-bool StartsWith(const std::string &text, const char *prefix)
-{
-    return text.compare(0, strlen(prefix), prefix) == 0;
-}
-
-bool Contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
 }
 
 void ExpectVerdict(const CheckerRun &run, DWORD exitCode, const char *firstWord)
@@ -960,8 +966,9 @@ void CheckerTimeLimit()
     // On a console, while it waits for the one that never answers, a line
     // says so; by the end it is blanked, and the verdicts stand as above.
     std::string during;
-    const std::string screen = ScreenAfterChecker("/T 5 " + own + " \\\\hang-1 " + own, kSlowNetwork, 3000, &during);
-    CHECK(Contains(during, " of 3 computers; waiting for \\\\hang-1 ("));
+    const char waiting[] = " of 3 computers; waiting for \\\\hang-1 (";
+    const std::string screen = ScreenAfterChecker("/T 5 " + own + " \\\\hang-1 " + own, kSlowNetwork, waiting, &during);
+    CHECK(Contains(during, waiting));
     CHECK(!Contains(screen, "Checked"));
     CHECK(Contains(screen, "unreadable: \\\\hang-1: no answer in 5 s"));
     CHECK(Contains(screen, "3 computers: 2 current, 0 stale, 0 untouched, 1 unreadable"));
