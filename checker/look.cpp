@@ -49,11 +49,12 @@ struct Looked {
     DWORD started;  // GetTickCount as its connections were made
     DWORD open;     // sockets, the first so many, still connecting
     SOCKET sockets[kMostAddresses];
+    bool timedOut;  // one of them, as Windows gave up on it
     Found found;
 };
 
-// The computers with connections out, and the sets that select fills. Windows' select takes a set of any size: it reads as many
-// sockets from fd_array as fd_count says.
+// The computers with connections out, and the sets that select fills. Windows' select takes a set of any size: it reads
+// as many sockets from fd_array as fd_count says.
 struct Flight {
     Looked *computers;
     DWORD count;
@@ -184,6 +185,7 @@ void Connect(Flight *flight, const addrinfo *addresses, Looked *looked)
 {
     looked->found = kUntried;
     looked->open = 0;
+    looked->timedOut = false;
     looked->started = GetTickCount();
     for (const addrinfo *address = addresses; address != NULL && looked->open < kMostAddresses;
          address = address->ai_next) {
@@ -245,6 +247,8 @@ bool Answered(Flight *flight, Looked *looked, DWORD at)
         error = WSAGetLastError();
     if (error == WSAECONNREFUSED)
         return true;
+    // Windows' own time-out, where the wait is longer: no answer either.
+    looked->timedOut = looked->timedOut || error == WSAETIMEDOUT;
     CloseSocket(flight, looked, at);
     return false;
 }
@@ -268,8 +272,10 @@ void Watch(Flight *flight, DWORD wait, DWORD timeout)
                 looked->found = kAnswers;
         }
         // Where select itself fails, nothing is known of any of them.
-        if (ready < 0 || (looked->found == kNotYet && looked->open == 0))
+        if (ready < 0)
             looked->found = kUntried;
+        else if (looked->found == kNotYet && looked->open == 0)
+            looked->found = looked->timedOut ? kSilent : kUntried;
         else if (looked->found == kNotYet && now - looked->started >= wait)
             looked->found = kSilent;
         if (looked->found != kNotYet)

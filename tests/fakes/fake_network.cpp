@@ -230,6 +230,7 @@ int getsockopt(SOCKET socket, int level, int name, char *value, int *length)
     if (fake->connecting && HasAnswered(*fake, Clock::now()))
         error = fake->address->answer == FakeAddress::kRefuses       ? WSAECONNREFUSED
                 : fake->address->answer == FakeAddress::kUnreachable ? WSAEHOSTUNREACH
+                : fake->address->answer == FakeAddress::kTimesOut    ? WSAETIMEDOUT
                                                                      : 0;
     memcpy(value, &error, sizeof error);
     *length = sizeof error;

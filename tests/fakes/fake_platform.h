@@ -130,9 +130,10 @@ struct FakeVersion {
 };
 
 // One address a name resolves to, as it answers a connection to TCP port
-// 445, after so many milliseconds; a silent one never does.
+// 445, after so many milliseconds; a silent one never does, and one that
+// times out fails as Windows does when it gives up on a silent one.
 struct FakeAddress {
-    enum Answer { kAccepts, kRefuses, kSilent, kUnreachable };
+    enum Answer { kAccepts, kRefuses, kSilent, kUnreachable, kTimesOut };
     Answer answer = kRefuses;
     int after = 0;
 };

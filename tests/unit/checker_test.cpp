@@ -455,23 +455,24 @@ TEST_F(Checker, OneLookAtTheNetworkFirst)
 {
     Seed({"A"}, "A\0\0", 3);
     typedef FakeAddress Address;
-    g_network.names = {{"ON", {{Address::kAccepts, 20}}},
-                       {"REFUSES", {{Address::kRefuses, 20}}},
-                       {"LATE", {{Address::kAccepts, 800}}},
-                       {"SECOND", {{Address::kSilent}, {Address::kRefuses, 50}}},
-                       {"UNREACHABLE", {{Address::kUnreachable, 10}}}};
+    g_network.names = {
+        {"ON", {{Address::kAccepts, 20}}},        {"REFUSES", {{Address::kRefuses, 20}}},
+        {"LATE", {{Address::kAccepts, 800}}},     {"SECOND", {{Address::kSilent}, {Address::kRefuses, 50}}},
+        {"GIVENUP", {{Address::kTimesOut, 300}}}, {"UNREACHABLE", {{Address::kUnreachable, 10}}}};
     g_registry.connectFailures["\\\\REFUSES"] = ERROR_BAD_NETPATH;
     g_registry.connectFailures["\\\\NOWHERE"] = ERROR_BAD_NETPATH;
     const std::string current = ": Order lists every provider subkey\r\n  A\r\n";
-    std::vector<std::string> arguments = {"/T",       "1",          "\\\\ON",          "\\\\REFUSES",
-                                          "\\\\LATE", "\\\\SECOND", "\\\\UNREACHABLE", "\\\\NOWHERE"};
+    std::vector<std::string> arguments = {
+        "/T", "1", "\\\\ON", "\\\\REFUSES", "\\\\LATE", "\\\\SECOND", "\\\\UNREACHABLE", "\\\\NOWHERE", "\\\\GIVENUP"};
     std::string expected = "current: \\\\ON" + current +
                            "unreadable: \\\\REFUSES: remote registry: error 53: The network path was not found. It "
                            "answers, but its Remote Registry refused: /RR starts it\r\n"
                            "current: \\\\LATE" +
                            current + "current: \\\\SECOND" + current + "current: \\\\UNREACHABLE" + current +
                            "unreadable: \\\\NOWHERE: remote registry: error 53: The network path was not found. It "
-                           "is off, unreachable, or its Remote Registry is stopped: /RR starts it\r\n";
+                           "is off, unreachable, or its Remote Registry is stopped: /RR starts it\r\n"
+                           "unreadable: \\\\GIVENUP: no answer on TCP port 445 in 1 s: switched off, or a firewall "
+                           "drops file and printer sharing\r\n";
     for (int index = 0; index < 100; ++index) {
         const std::string name = "OFF" + std::to_string(index);
         g_network.names[name] = {{Address::kSilent}};
@@ -494,7 +495,7 @@ TEST_F(Checker, OneLookAtTheNetworkFirst)
     EXPECT_EQ(kUnreadable, RunChecker(arguments).verdict);
 
     EXPECT_EQ(expected, g_console.out);
-    EXPECT_EQ("506 computers: 404 current, 0 stale, 0 untouched, 102 unreadable\r\n", g_console.err);
+    EXPECT_EQ("507 computers: 404 current, 0 stale, 0 untouched, 103 unreadable\r\n", g_console.err);
     for (const std::string &call : g_registry.workerCalls)
         EXPECT_EQ(std::string::npos, call.find("OFF")) << call;
     // A check slowed down by a busy machine may add a few.
