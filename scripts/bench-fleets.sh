@@ -52,6 +52,22 @@ held() {
     echo "$most $((peak / 1024))"
 }
 
+# A fleet of COUNT computers of which SOME, spread evenly, are named PREFIX
+# and a number, of DISTINCT numbers at most; the rest this computer and
+# names that do not exist, in turn.
+spread() {
+    local count=$1 some=$2 prefix=$3 distinct=${4:-$2} i quick=0
+    for ((i = 0; i < count; i++)); do
+        if ((some > 0 && i * some % count < some)); then
+            echo "$prefix$((i * some / count % distinct))"
+        elif ((quick++ % 2)); then
+            echo "$own"
+        else
+            echo "no-such-$i"
+        fi
+    done
+}
+
 BASELINE=719589a
 baseline="$work/baseline-$BASELINE/src/build/$(basename "$build")/provider-order-check.exe"
 if [ ! -f "$baseline" ] && git -C "$root" cat-file -e "$BASELINE^{commit}" 2>/dev/null; then
@@ -66,9 +82,7 @@ fi
 # 200 computers, 20 of which answer 53 only after 2 s, the rest at once:
 # one after another, a process each (the for /f loop), against one list.
 export SLOW_NETWORK_MS=2000
-for ((i = 0; i < 200; i++)); do
-    if ((i % 10 == 0)); then echo "slow-$i"; elif ((i % 2)); then echo "$own"; else echo "no-such-$i"; fi
-done >"$work/fleet.txt"
+spread 200 20 slow- >"$work/fleet.txt"
 one_after_another() {
     local name
     while read -r name; do
@@ -86,7 +100,7 @@ awk -v s="$serial" -v t="$together" 'BEGIN {
     printf "| one after another, a process a computer (the for /f loop) | %s | %.1f |\n", s, s / 2
     printf "| at once, from a list | %s | %.1f |\n", t, t / 2
     printf "\none after another / at once: %.1f\n", (t > 0 ? s / t : 0) }'
-for ((i = 0; i < 2000; i++)); do if ((i % 2)); then echo "$own"; else echo "no-such-$i"; fi; done >"$work/fleet-2000.txt"
+spread 2000 0 - >"$work/fleet-2000.txt"
 echo "2,000 computers from a list, half of them unreachable, at once: $(seconds wine "$checker" "$(listed "$work/fleet-2000.txt")") s"
 
 # 1,000 computers of which SLOW answer only after 3 s, spread evenly: names
@@ -100,9 +114,7 @@ echo
 echo "| slow | wall s | / 3 s | threads held at most | $BASELINE: wall s | / 3 s |"
 echo "|---:|---:|---:|---:|---:|---:|"
 for slow in 0 200 500; do
-    for ((i = 0, quick = 0; i < 1000; i++)); do
-        if ((slow > 0 && i * slow % 1000 < slow)); then echo "slow-$i"; elif ((quick++ % 2)); then echo "$own"; else echo "no-such-$i"; fi
-    done >"$work/fleet-slow-$slow.txt"
+    spread 1000 "$slow" slow- >"$work/fleet-slow-$slow.txt"
     list=$(listed "$work/fleet-slow-$slow.txt")
     now=$(seconds wine "${slow_network[@]}" "$checker" "$list")
     read -r threads _ <<<"$(held "$checker" "$list")"
@@ -128,9 +140,7 @@ echo "| off | wall s | / ${wait} s | over none off, / ${wait} s | threads held a
 echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 none_off=
 for off in 0 1000 5000; do
-    for ((i = 0, quick = 0; i < 10000; i++)); do
-        if ((off > 0 && i * off % 10000 < off)); then echo "slow-off-$((i * off / 10000 % 100))"; elif ((quick++ % 2)); then echo "$own"; else echo "no-such-$i"; fi
-    done >"$work/fleet-off-$off.txt"
+    spread 10000 "$off" slow-off- 100 >"$work/fleet-off-$off.txt"
     list=$(listed "$work/fleet-off-$off.txt")
     now=$(seconds wine "${slow_network[@]}" "$checker" "$list")
     : "${none_off:=$now}"
