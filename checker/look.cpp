@@ -53,8 +53,9 @@ struct Looked {
     Found found;
 };
 
-// The computers with connections out, and the sets that select fills. Windows' select takes a set of any size: it reads
-// as many sockets from fd_array as fd_count says.
+// The computers with connections out, and the sets that select fills.
+// Windows' select takes a set of any size: it reads as many sockets from
+// fd_array as fd_count says.
 struct Flight {
     Looked *computers;
     DWORD count;

@@ -338,13 +338,14 @@ void Time(Pace *pace, DWORD milliseconds)
 // that the latest checks' median falls in.
 DWORD UnansweredAfter(const Pace &pace)
 {
-    const DWORD sampled = pace.timed < kPaceSample ? pace.timed : kPaceSample;
-    DWORD seen = 0;
+    if (pace.timed == 0)
+        return kUnansweredAfter;
+    const DWORD half = (pace.timed < kPaceSample ? pace.timed : kPaceSample) / 2;
     int bucket = 0;
-    for (; bucket < kPaceBuckets - 1 && 2 * (seen + pace.counts[bucket]) < sampled; ++bucket)
-        seen += pace.counts[bucket];
-    const DWORD typical = sampled != 0 ? 2u << bucket : 0;
-    return kSlowerThanTypical * typical > kUnansweredAfter ? kSlowerThanTypical * typical : kUnansweredAfter;
+    for (DWORD below = 0; bucket < kPaceBuckets - 1 && below + pace.counts[bucket] <= half; ++bucket)
+        below += pace.counts[bucket];
+    const DWORD longest = kSlowerThanTypical * (2U << bucket);
+    return longest > kUnansweredAfter ? longest : kUnansweredAfter;
 }
 
 // Starts threads, within the limit, until there is one for each computer
