@@ -75,7 +75,7 @@ in_loopback_network() {
     done
     [ "$(id -u)" -eq 0 ] || user=(-r)
     if ! unshare "${user[@]}" -n -m true 2>/dev/null || ! command -v nft >/dev/null || ! command -v ip >/dev/null; then
-        echo "skipped: no network namespace of its own can be made here (unshare ${user[*]} -n -m, nft and ip)"
+        echo "skipped: no network namespace of its own can be made here (unshare${user[*]/#/ } -n -m, nft and ip)"
         return 77
     fi
     wineserver -k 2>/dev/null || true
