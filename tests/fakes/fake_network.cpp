@@ -93,7 +93,6 @@ int WSAGetLastError()
 
 int getaddrinfo(const char *node, const char *service, const addrinfo *hints, addrinfo **result)
 {
-    __atomic_add_fetch(&g_network.resolved, 1, __ATOMIC_RELAXED);
     const auto found = g_network.names.find(node);
     if (found == g_network.names.end() || found->second.empty() || strcmp(service, "445") != 0)
         return WSAHOST_NOT_FOUND;
@@ -178,45 +177,49 @@ int __WSAFDIsSet(SOCKET socket, fd_set *set)
     return std::find(set->fd_array, set->fd_array + set->fd_count, socket) != set->fd_array + set->fd_count;
 }
 
-// Keeps in each set those of its sockets that are ready: a connection made
-// writable, one refused or unreachable in the exception set.
+bool Writable(SOCKET socket, Clock::time_point now)
+{
+    return Connected(*Find(socket), now);
+}
+
+bool Failed(SOCKET socket, Clock::time_point now)
+{
+    const FakeSocket &fake = *Find(socket);
+    return HasAnswered(fake, now) && !Connected(fake, now);
+}
+
+// Keeps in the set, whatever its size, those of its sockets that are ready.
+u_int Keep(fd_set *set, bool (*ready)(SOCKET socket, Clock::time_point now), Clock::time_point now)
+{
+    u_int kept = 0;
+    for (u_int at = 0; at < set->fd_count; ++at) {
+        if (ready(set->fd_array[at], now))
+            set->fd_array[kept++] = set->fd_array[at];
+    }
+    return kept;
+}
+
+// A connection made is writable, one refused or unreachable in the
+// exception set; the sets keep those that are.
 int select(int, fd_set *readable, fd_set *writable, fd_set *failed, const timeval *timeout)
 {
-    if ((readable != NULL && readable->fd_count != 0) || writable == NULL || failed == NULL ||
-        (writable->fd_count == 0 && failed->fd_count == 0))
+    if ((readable != NULL && readable->fd_count != 0) || writable->fd_count + failed->fd_count == 0)
         return Fail(WSAEINVAL);
     SettleFakeThread();
     const Clock::time_point until =
         Clock::now() + std::chrono::seconds(timeout->tv_sec) + std::chrono::microseconds(timeout->tv_usec);
-    for (;;) {
+    for (;; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
         const Clock::time_point now = Clock::now();
-        std::vector<SOCKET> made;
-        std::vector<SOCKET> refused;
-        {
-            std::lock_guard<std::mutex> guard(g_socketsLock);
-            for (u_int at = 0; at < writable->fd_count; ++at) {
-                const FakeSocket *const fake = Find(writable->fd_array[at]);
-                if (fake == NULL || !fake->nonBlocking)
-                    return Fail(WSAEINVAL);
-                if (Connected(*fake, now))
-                    made.push_back(writable->fd_array[at]);
-            }
-            for (u_int at = 0; at < failed->fd_count; ++at) {
-                const FakeSocket *const fake = Find(failed->fd_array[at]);
-                if (fake == NULL)
-                    return Fail(WSAEINVAL);
-                if (HasAnswered(*fake, now) && !Connected(*fake, now))
-                    refused.push_back(failed->fd_array[at]);
-            }
+        std::lock_guard<std::mutex> guard(g_socketsLock);
+        const bool ready = std::any_of(writable->fd_array, writable->fd_array + writable->fd_count,
+                                       [now](SOCKET socket) { return Writable(socket, now); }) ||
+                           std::any_of(failed->fd_array, failed->fd_array + failed->fd_count,
+                                       [now](SOCKET socket) { return Failed(socket, now); });
+        if (ready || now >= until) {
+            writable->fd_count = Keep(writable, Writable, now);
+            failed->fd_count = Keep(failed, Failed, now);
+            return static_cast<int>(writable->fd_count + failed->fd_count);
         }
-        if (!made.empty() || !refused.empty() || now >= until) {
-            writable->fd_count = static_cast<u_int>(made.size());
-            std::copy(made.begin(), made.end(), writable->fd_array);
-            failed->fd_count = static_cast<u_int>(refused.size());
-            std::copy(refused.begin(), refused.end(), failed->fd_array);
-            return static_cast<int>(made.size() + refused.size());
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 

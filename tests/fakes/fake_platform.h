@@ -150,7 +150,6 @@ struct FakeNetwork {
     int open = 0;
     int closedConnectedWithoutReset = 0;  // a connected socket closed without SO_LINGER 0: TIME_WAIT
     int blockingConnects = 0;             // a connect on a socket not made non-blocking
-    int resolved = 0;                     // getaddrinfo calls, on any thread
 };
 
 struct ShownMessageBox {

@@ -51,14 +51,12 @@ struct LINGER {
     u_short l_linger;
 };
 
+// Only its size matters here.
 struct WSADATA {
     WORD wVersion;
     WORD wHighVersion;
     char szDescription[257];
     char szSystemStatus[129];
-    unsigned short iMaxSockets;
-    unsigned short iMaxUdpDg;
-    char *lpVendorInfo;
 };
 
 #define MAKEWORD(low, high) static_cast<WORD>((low) | (high) << 8)
@@ -69,7 +67,6 @@ const int SO_LINGER = 0x0080;
 const int SO_ERROR = 0x1007;
 const int AF_UNSPEC = 0;
 const int AF_INET = 2;
-const int AF_INET6 = 23;
 const int SOCK_STREAM = 1;
 const int IPPROTO_TCP = 6;
 
@@ -78,7 +75,6 @@ const int WSAEMFILE = 10024;
 const int WSAEWOULDBLOCK = 10035;
 const int WSAEAFNOSUPPORT = 10047;
 const int WSAEADDRINUSE = 10048;
-const int WSAENETUNREACH = 10051;
 const int WSAENOBUFS = 10055;
 const int WSAETIMEDOUT = 10060;
 const int WSAECONNREFUSED = 10061;
