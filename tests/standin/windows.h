@@ -113,13 +113,8 @@ struct OSVERSIONINFOA {
     DWORD dwPlatformId;
     char szCSDVersion[128];
 };
-struct OSVERSIONINFOEXA {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    char szCSDVersion[128];
+// As the platform lays it out: the same fields first, then these.
+struct OSVERSIONINFOEXA : OSVERSIONINFOA {
     WORD wServicePackMajor;
     WORD wServicePackMinor;
     WORD wSuiteMask;

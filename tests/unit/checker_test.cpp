@@ -1031,7 +1031,7 @@ TEST_F(Checker, ARepairIsNeverGivenUpOn)
 
 enum RemoteRegistryAs { kNoService, kDisabled, kManual, kRunning, kStartPending };
 // What happens to the check on its way.
-enum Disturbance { kUndisturbed, kNoAnswer, kCtrlCOnRefusal, kOffTheNetwork };
+enum Disturbance { kUndisturbed, kNoAnswer, kCtrlCOnRefusal };
 
 // /RR: a computer that refuses the connection has its Remote Registry
 // started for the check (a disabled one set to manual first) and put back
@@ -1118,20 +1118,6 @@ TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
          ERROR_SUCCESS,
          ERROR_SUCCESS,
          kCtrlCOnRefusal},
-        {"off the network: its service manager never asked",
-         kDisabled,
-         true,
-         {"/RR", "/T", "1", "\\\\RR1"},
-         kUnreadable,
-         "unreadable: \\\\RR1: no answer on TCP port 445 in 1 s: switched off, or a firewall drops file and printer "
-         "sharing\r\n",
-         {},
-         SERVICE_DISABLED,
-         -1,
-         ERROR_SUCCESS,
-         ERROR_SUCCESS,
-         ERROR_SUCCESS,
-         kOffTheNetwork},
         {"answers at once: no service call",
          kDisabled,
          false,
@@ -1213,8 +1199,6 @@ TEST_F(Checker, RemoteRegistryStartedForTheCheckAndPutBack)
         g_services.managerResult = row.managerResult;
         if (row.disturbance == kNoAnswer)
             g_registry.hangingComputers.insert("\\\\RR1");
-        if (row.disturbance == kOffTheNetwork)
-            g_network.names["RR1"] = {{FakeAddress::kSilent}};
         // On the checking thread, before the refusal is returned.
         if (row.disturbance == kCtrlCOnRefusal)
             g_registry.whileConnecting = [](const std::string &) {
