@@ -95,6 +95,15 @@ run_ctest() {
     fi
     "${ctest_launcher[@]}" ctest --preset "$preset" 2>&1 | tee "$logs/$preset.log"
     count_ctest "$logs/$preset.log"
+    say_skip_reasons "$preset"
+}
+
+# ctest shows nothing of what a case it skips printed: each reason, with
+# how many cases gave it.
+say_skip_reasons() {
+    local log="build/$1/Testing/Temporary/LastTest.log"
+    [ -f "$log" ] || return 0
+    grep -h '^skipped: ' "$log" | sort | uniq -c | sed -E 's/^ *([0-9]+) skipped: /== \1 skipped: /'
 }
 
 . scripts/wine-env.sh
@@ -129,6 +138,6 @@ if [ "$WINE_DEFAULT_ARCH" = win64 ]; then
     run_ctest win64-wine
 fi
 
-[ "$skipped" -eq 0 ] || echo "== $skipped skipped, each with its reason above: neither passed nor failed"
+[ "$skipped" -eq 0 ] || echo "== $skipped skipped, each reason above: neither passed nor failed"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -74,8 +74,11 @@ in_loopback_network() {
         esac
     done
     [ "$(id -u)" -eq 0 ] || user=(-r)
-    if ! unshare "${user[@]}" -n -m true 2>/dev/null || ! command -v nft >/dev/null || ! command -v ip >/dev/null; then
-        echo "skipped: no network namespace of its own can be made here (unshare${user[*]/#/ } -n -m, nft and ip)"
+    local refused
+    if ! refused=$(unshare "${user[@]}" -n -m true 2>&1) || ! command -v nft >/dev/null || ! command -v ip >/dev/null; then
+        # A chroot's root is no mount point, whose propagation unshare -m
+        # could make private: said as unshare says it.
+        echo "skipped: no network namespace of its own can be made here (unshare${user[*]/#/ } -n -m, nft and ip)${refused:+: $refused}"
         return 77
     fi
     wineserver -k 2>/dev/null || true
