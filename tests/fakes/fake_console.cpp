@@ -25,6 +25,8 @@ BOOL WriteFile(HANDLE file, const void *buffer, DWORD size, LPDWORD written, voi
     to->append(static_cast<const char *>(buffer), size);
     g_console.screen.append(static_cast<const char *>(buffer), size);
     *written = size;
+    if (file == kStandardOutput && g_console.afterWritingOut)
+        g_console.afterWritingOut();
     return 1;
 }
 

@@ -73,6 +73,7 @@ struct FakeConsole {
     std::string out;               // the bytes written to standard output
     std::string err;
     std::string screen;                      // both, in the order written, as one window shows them
+    std::function<void()> afterWritingOut;   // on the writing thread, after each write to standard output
     PHANDLER_ROUTINE controlHandler = NULL;  // as SetConsoleCtrlHandler left it
     SHORT errColumns = 0;                    // not 0: standard error is a console window this wide
 };

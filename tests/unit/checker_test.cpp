@@ -563,25 +563,41 @@ TEST_F(Checker, TheLookWithinTheSystemsLimits)
 // /T holds however many are given up on: where no thread can start in
 // their place, the threads given up on take the rest once their computers
 // answer, each given up on in turn, never checked on the caller's thread
-// without a limit.
+// without a limit. The late computers the first threads take answer once
+// all of theirs are given up on, the rest each once its own is, however
+// slowly the caller comes to them; or some seconds later, where only the
+// caller itself could give them up.
 TEST_F(Checker, GivenUpOnWithNoThreadToReplaceThem)
 {
+    const int kLate = 36;
+    const int kThreads = 32;
+    const DWORD kAnswersAnywayAfter = 5000;
     Seed({"A"}, "A\0\0", 3);
     std::vector<std::string> arguments = {"/T", "1"};
     std::string expected;
-    for (int index = 0; index < 36; ++index) {
+    for (int index = 0; index < kLate; ++index) {
         const std::string name = "\\\\LATE" + std::to_string(index);
-        g_registry.connectDelays[name] = 2500;
         arguments.push_back(name);
         expected += "unreadable: " + name + ": no answer in 1 s\r\n";
     }
     arguments.push_back("\\\\UP");
-    g_threads.createsBeforeFailing = 32;
+    g_threads.createsBeforeFailing = kThreads;
+    std::atomic<int> linesWritten{0};
+    g_console.afterWritingOut = [&linesWritten] { ++linesWritten; };
+    g_registry.whileConnecting = [&linesWritten](const std::string &computer) {
+        if (computer.compare(0, 6, "\\\\LATE") != 0)
+            return;
+        const int index = std::stoi(computer.substr(6));
+        const int answersAfter = index < kThreads ? kThreads : index + 1;
+        for (const DWORD began = GetTickCount();
+             linesWritten < answersAfter && GetTickCount() - began < kAnswersAnywayAfter;)
+            Sleep(10);
+    };
 
     EXPECT_EQ(kUnreadable, RunChecker(arguments).verdict);
 
     EXPECT_EQ(expected + "current: \\\\UP: Order lists every provider subkey\r\n  A\r\n", g_console.out);
-    EXPECT_EQ(32, g_threads.created);
+    EXPECT_EQ(kThreads, g_threads.created);
 }
 
 // A fleet of computers of which all but the last few (answering) hang until
