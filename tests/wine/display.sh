@@ -4,7 +4,8 @@
 # the cleanup stops it with the Wine processes that drew on it.
 #
 #   display.sh start DIR          starts Xvfb on a free display; notes it in DIR
-#   display.sh run DIR CMD...     runs CMD on that display, on a Wine server of its own
+#   display.sh run DIR CMD...     runs CMD on that display, on a Wine server of its own;
+#                                 where it fails, says what of Wine ran then
 #   display.sh stop DIR           ends the prefix's wineserver, then Xvfb
 set -euo pipefail
 action=$1 dir=$2
@@ -30,7 +31,19 @@ run)
     # exit 1 and no word, as happens on a busy machine.
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
-    DISPLAY=":$(cat "$dir/display")" exec "$@"
+    started=$SECONDS status=0
+    DISPLAY=":$(cat "$dir/display")" "$@" || status=$?
+    # A case that fails without a word leaves something to go on: how it
+    # ended, and what of Wine was still running then.
+    if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
+        echo "display.sh: exit $status after $((SECONDS - started)) s; Wine's processes then:" >&2
+        for process in /proc/[0-9]*; do
+            [ "${process#/proc/}" != $$ ] || continue
+            command=$(tr '\0' ' ' 2>/dev/null <"$process/cmdline") || continue
+            case "$command" in *[Ww]ine* | *.exe*) echo "    ${process#/proc/} $command" >&2 ;; esac
+        done
+    fi
+    exit "$status"
     ;;
 stop)
     wineserver -k 2>/dev/null || true

@@ -1273,6 +1273,9 @@ const struct {
 
 int main(int argc, char **argv)
 {
+    // Written as it is said, so that a case that dies part-way still shows
+    // how far it got: a pipe would otherwise hold it in the buffer.
+    setvbuf(stdout, NULL, _IONBF, 0);
     if (!RunningUnderWine()) {
         fprintf(stderr, "refusing to run: these cases rewrite HKLM and run only under Wine\n");
         return 2;
